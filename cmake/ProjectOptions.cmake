@@ -1,0 +1,29 @@
+# Warnings and sanitizers shared by every target of the project.
+
+add_library(project_options INTERFACE)
+target_compile_options(project_options INTERFACE
+    $<$<COMPILE_LANGUAGE:C,CXX>:-Wall -Wextra -Wpedantic>
+    $<$<BOOL:${KESTRUM_WERROR}>:-Werror>)
+
+if(KESTRUM_SANITIZE)
+    set(KESTRUM_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer
+        -fno-sanitize-recover=undefined)
+    add_compile_options(${KESTRUM_SANITIZER_FLAGS})
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Registers a GoogleTest executable with CTest under the given labels.
+#   kestrum_add_gtest(NAME name SOURCES ... LIBRARIES ... LABELS unit|gui|slow ...)
+function(kestrum_add_gtest)
+    cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBRARIES;LABELS" ${ARGN})
+    add_executable(${ARG_NAME} ${ARG_SOURCES})
+    target_link_libraries(${ARG_NAME} PRIVATE project_options GTest::gtest GTest::gmock
+        GTest::gtest_main ${ARG_LIBRARIES})
+    if(NOT ARG_LABELS)
+        set(ARG_LABELS unit)
+    endif()
+    gtest_discover_tests(${ARG_NAME}
+        PROPERTIES LABELS "${ARG_LABELS}"
+                   ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+        DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test twice: in an
+# optimised build (build/), and with AddressSanitizer and
+# UndefinedBehaviorSanitizer (build-sanitize/). Fails when any test fails.
+# Under CI (CI=true) compiler warnings are errors.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+"$root/scripts/install-packages.sh"
+
+werror=OFF
+if [[ "${CI:-}" == true ]]; then
+    werror=ON
+fi
+
+run_suite() {
+    local folder=$1
+    shift
+    cmake -S "$root" -B "$root/$folder" -G Ninja -DKESTRUM_WERROR="$werror" "$@"
+    cmake --build "$root/$folder"
+    (cd "$root/$folder" && ctest --output-on-failure --parallel 2)
+}
+
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+    run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKESTRUM_SANITIZE=ON
