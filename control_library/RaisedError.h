@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <stdexcept>
+
+namespace SonbrelMP3 {
+
+// The source that errors passed on from the engine or from an entry carry,
+// whichever class raises them.
+inline constexpr char kPlayerErrorSource[] = "SBMP3Player";
+
+// An error raised by a member of the library. It reaches the host with its
+// number, its source and its description.
+class RaisedError : public std::runtime_error {
+public:
+    RaisedError(std::int32_t number, const QString &source, const QString &description);
+
+    std::int32_t number() const noexcept { return number_; }
+    const QString &source() const noexcept { return source_; }
+    const QString &description() const noexcept { return description_; }
+
+private:
+    std::int32_t number_;
+    QString source_;
+    QString description_;
+};
+
+// Raises a code passed on from the engine or from an entry: the number
+// unchanged, source "SBMP3Player", description from the error table.
+[[noreturn]] void raiseCode(std::int32_t number);
+
+// Runs one step of a member in continue-on-error mode: a step that fails in
+// any way is skipped and the member goes on with its next step. Returns
+// whether the step completed.
+template <typename Step>
+bool runStep(Step &&step) noexcept
+{
+    try {
+        step();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace SonbrelMP3

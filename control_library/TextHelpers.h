@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+namespace SonbrelMP3 {
+
+// Text padded with `pad` up to `width` characters, or cut to its first
+// `width` characters when it is as long or longer. A width of 0 or less
+// gives the empty string.
+QString PadToWidth(const QString &text, int width, QChar pad = QLatin1Char(' '));
+
+// Text without leading and trailing spaces (only the space character, as the
+// tag fields are padded with it; tabs and other white space stay).
+QString trimSpaces(const QString &text);
+
+}  // namespace SonbrelMP3
