@@ -1,0 +1,245 @@
+#include "player/EngineBinding.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <dlfcn.h>
+
+namespace SonbrelMP3 {
+
+namespace {
+
+constexpr const char *kFunctionNames[] = {
+    "play_mp3", "release_window", "play", "fade_in", "continue_playing", "pause_playing",
+    "stop_playing", "fade_out", "seek_playing", "set_vu_interval", "is_finished", "get_status",
+    "get_id3_tag", "set_id3_tag", "get_frame_info", "create_eq", "set_eq", "set_gain", "eq_state",
+};
+
+const QString kEngineSource = QStringLiteral("SonbrelMP3");
+
+// A file name as the engine receives it. A name with a NUL character in it
+// cannot name a file, and cut at the NUL it could name another one.
+bool toEngineName(const QString &fileName, QByteArray &out)
+{
+    if (fileName.contains(QChar(u'\0')))
+        return false;
+    out = QFile::encodeName(fileName);
+    return true;
+}
+
+constexpr std::int16_t kFileNotFound = 53;
+
+}  // namespace
+
+EngineBinding::EngineBinding(QString libraryName, QStringList folders)
+    : libraryName_(std::move(libraryName)), folders_(std::move(folders))
+{
+    static_assert(std::size(kFunctionNames) == FunctionCount);
+}
+
+// The library stays loaded: the engine may still run threads of its own, and
+// a host that created a binding once may call it again until the process ends.
+EngineBinding::~EngineBinding() = default;
+
+QString EngineBinding::folderOfControlLibrary()
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void *>(&EngineBinding::folderOfControlLibrary), &info) == 0 ||
+        info.dli_fname == nullptr)
+        return {};
+    return QFileInfo(QFile::decodeName(info.dli_fname)).absolutePath();
+}
+
+bool EngineBinding::isLoaded() const
+{
+    std::lock_guard lock(mutex_);
+    return handle_ != nullptr;
+}
+
+QString EngineBinding::loadedPath() const
+{
+    std::lock_guard lock(mutex_);
+    return loadedPath_;
+}
+
+QString EngineBinding::loadError() const
+{
+    std::lock_guard lock(mutex_);
+    return loadError_;
+}
+
+void EngineBinding::loadLibrary()
+{
+    loadTried_ = true;
+    QStringList candidates;
+    for (const QString &folder : folders_) {
+        if (!folder.isEmpty())
+            candidates << QDir(folder).filePath(libraryName_);
+    }
+    candidates << libraryName_;  // the dynamic loader's own search
+
+    QStringList errors;
+    for (const QString &candidate : candidates) {
+        if (candidate != libraryName_ && !QFileInfo::exists(candidate))
+            continue;
+        void *handle = dlopen(QFile::encodeName(candidate).constData(), RTLD_NOW | RTLD_LOCAL);
+        if (handle != nullptr) {
+            handle_ = handle;
+            loadedPath_ = candidate;
+            loadError_.clear();
+            return;
+        }
+        const char *error = dlerror();
+        errors << (error != nullptr ? QString::fromLocal8Bit(error) : candidate);
+    }
+    loadError_ = errors.join(QStringLiteral("; "));
+}
+
+void *EngineBinding::resolve(Function function)
+{
+    std::lock_guard lock(mutex_);
+    if (void *address = addresses_[function].load(std::memory_order_acquire))
+        return address;
+    if (!loadTried_)
+        loadLibrary();
+    if (handle_ == nullptr) {
+        throw EngineUnavailable(48, kEngineSource,
+                                QStringLiteral("Error in loading DLL %1: %2")
+                                    .arg(libraryName_, loadError_));
+    }
+    void *address = dlsym(handle_, kFunctionNames[function]);
+    if (address == nullptr) {
+        throw EngineUnavailable(453, kEngineSource,
+                                QStringLiteral("Can't find DLL entry point %1 in %2")
+                                    .arg(QString::fromLatin1(kFunctionNames[function]),
+                                         loadedPath_));
+    }
+    addresses_[function].store(address, std::memory_order_release);
+    return address;
+}
+
+template <typename Signature>
+Signature *EngineBinding::bind(Function function)
+{
+    void *address = addresses_[function].load(std::memory_order_acquire);
+    if (address == nullptr)
+        address = resolve(function);
+    return reinterpret_cast<Signature *>(address);
+}
+
+void EngineBinding::play_mp3(std::int32_t reserved, sbmp3_window *window)
+{
+    bind<decltype(::play_mp3)>(PlayMp3)(reserved, window);
+}
+
+void EngineBinding::release_window(sbmp3_window *window)
+{
+    bind<decltype(::release_window)>(ReleaseWindow)(window);
+}
+
+std::int16_t EngineBinding::play(const QString &fileName)
+{
+    auto *function = bind<decltype(::play)>(Play);
+    QByteArray name;
+    return toEngineName(fileName, name) ? function(name.constData()) : kFileNotFound;
+}
+
+std::int16_t EngineBinding::fade_in(const QString &fileName, float attackSeconds)
+{
+    auto *function = bind<decltype(::fade_in)>(FadeIn);
+    QByteArray name;
+    return toEngineName(fileName, name) ? function(name.constData(), attackSeconds)
+                                        : kFileNotFound;
+}
+
+void EngineBinding::continue_playing()
+{
+    bind<decltype(::continue_playing)>(ContinuePlaying)();
+}
+
+void EngineBinding::pause_playing()
+{
+    bind<decltype(::pause_playing)>(PausePlaying)();
+}
+
+void EngineBinding::stop_playing()
+{
+    bind<decltype(::stop_playing)>(StopPlaying)();
+}
+
+void EngineBinding::fade_out(float decaySeconds)
+{
+    bind<decltype(::fade_out)>(FadeOut)(decaySeconds);
+}
+
+void EngineBinding::seek_playing(double seconds)
+{
+    bind<decltype(::seek_playing)>(SeekPlaying)(seconds);
+}
+
+void EngineBinding::set_vu_interval(std::int16_t &intervalMs)
+{
+    bind<decltype(::set_vu_interval)>(SetVuInterval)(&intervalMs);
+}
+
+std::int16_t EngineBinding::is_finished()
+{
+    return bind<decltype(::is_finished)>(IsFinished)();
+}
+
+void EngineBinding::get_status(std::int16_t &status, double &position, std::int16_t *levels,
+                               std::int16_t *wave, float *spectrum)
+{
+    bind<decltype(::get_status)>(GetStatus)(&status, &position, levels, wave, spectrum);
+}
+
+std::int16_t EngineBinding::get_id3_tag(const QString &fileName, TagBlock &tag)
+{
+    auto *function = bind<decltype(::get_id3_tag)>(GetId3Tag);
+    QByteArray name;
+    return toEngineName(fileName, name) ? function(name.constData(), tag.data()) : kFileNotFound;
+}
+
+std::int16_t EngineBinding::set_id3_tag(const QString &fileName, const TagBlock &tag)
+{
+    auto *function = bind<decltype(::set_id3_tag)>(SetId3Tag);
+    QByteArray name;
+    return toEngineName(fileName, name) ? function(name.constData(), tag.data()) : kFileNotFound;
+}
+
+std::int16_t EngineBinding::get_frame_info(const QString &fileName, FrameInfoBuffer &info)
+{
+    auto *function = bind<decltype(::get_frame_info)>(GetFrameInfo);
+    QByteArray name;
+    return toEngineName(fileName, name) ? function(name.constData(), info.data()) : kFileNotFound;
+}
+
+void EngineBinding::create_eq(const std::int16_t *frequencies, std::int16_t count)
+{
+    bind<decltype(::create_eq)>(CreateEq)(frequencies, count);
+}
+
+void EngineBinding::set_eq(const float *gains)
+{
+    bind<decltype(::set_eq)>(SetEq)(gains);
+}
+
+void EngineBinding::set_gain(const float &left, const float &right)
+{
+    bind<decltype(::set_gain)>(SetGain)(&left, &right);
+}
+
+void EngineBinding::eq_state(std::int16_t on)
+{
+    bind<decltype(::eq_state)>(EqState)(on);
+}
+
+AudioEngine &processEngine()
+{
+    // Never destroyed: the engine may be called until the process ends.
+    static auto *engine = new EngineBinding();
+    return *engine;
+}
+
+}  // namespace SonbrelMP3
