@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace platform {
+
+// The lines of a text file. Lines may end with CR LF, a lone CR or a lone LF;
+// a last line without an ending is kept, an ending at the very end adds no
+// empty line. The text is UTF-8 (a leading byte-order mark is dropped); a
+// file that is not valid UTF-8 is read as Latin-1, as older ANSI files are.
+// Nothing when the file cannot be read; `error` then says why.
+std::optional<QStringList> readTextLines(const QString &path, QString *error = nullptr);
+
+// Writes the lines as UTF-8, each followed by `lineEnd`. The text goes to a
+// file beside `path` that then replaces it, so a failure at any point leaves
+// the old file whole. Returns false with `error` set on failure.
+bool writeTextLines(const QString &path, const QStringList &lines,
+                    const QString &lineEnd = QStringLiteral("\r\n"), QString *error = nullptr);
+
+}  // namespace platform
