@@ -12,6 +12,15 @@ if(KESTRUM_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+# A fuzzing build (clang only): every target carries coverage instrumentation,
+# so the fuzz targets in fuzz/ see the library's code, not just their own.
+if(KESTRUM_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "KESTRUM_FUZZ needs clang (CC=clang CXX=clang++)")
+    endif()
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # Registers a GoogleTest executable with CTest under the given labels.
 #   kestrum_add_gtest(NAME name SOURCES ... LIBRARIES ... LABELS unit|gui|slow ...)
 function(kestrum_add_gtest)
