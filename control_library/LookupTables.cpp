@@ -1,6 +1,9 @@
 #include "LookupTables.h"
 
+#include "RaisedError.h"
+
 #include <array>
+#include <limits>
 
 namespace SonbrelMP3 {
 
@@ -77,6 +80,18 @@ QString GenreName(int genre)
     if (genre < 0 || genre >= kGenreCount)
         return {};
     return QString::fromLatin1(kGenres[static_cast<std::size_t>(genre)]);
+}
+
+QString genreListName(int genre)
+{
+    if (genre < std::numeric_limits<std::int16_t>::min() ||
+        genre > std::numeric_limits<std::int16_t>::max())
+        raiseCode(kUnknownGenreError);
+    try {
+        return GenreName(genre);
+    } catch (...) {
+        raiseCode(kUnknownGenreError);
+    }
 }
 
 }  // namespace SonbrelMP3

@@ -14,6 +14,13 @@ QString ErrorText(std::int32_t number);
 // every other number. The table is looked up by number only.
 QString GenreName(int genre);
 
+// The library's own number for a genre that cannot be looked up or written.
+inline constexpr std::int32_t kUnknownGenreError = 30103;
+
+// The GenreList members' lookup: GenreName, raising 30103 "Unknown genre."
+// when the lookup fails, which it does for a number without a 16-bit form.
+QString genreListName(int genre);
+
 // Number of rows of the genre table (0 to 148).
 inline constexpr int kGenreCount = 149;
 

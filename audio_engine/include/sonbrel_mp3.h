@@ -7,8 +7,7 @@
  * time and in any order; window callbacks come from the engine's own thread.
  *
  * Results of type int16_t are 0 for success unless the function says
- * otherwise; failures use the numbers of the control library's error table
- * (53 file not found, 30075 not an audio file, 30101 no audio device, ...).
+ * otherwise; failures use the SBMP3_ERR_ numbers below.
  */
 #ifndef SONBREL_MP3_H
 #define SONBREL_MP3_H
@@ -33,6 +32,28 @@ enum {
     SBMP3_WAVE_SAMPLES = 256,     /* wave samples per channel selector */
     SBMP3_SPECTRUM_BINS = 128,    /* spectrum magnitudes per channel selector */
     SBMP3_EQ_GAIN_SLOTS = 32      /* band gains passed to set_eq */
+};
+
+/* Error numbers that engine results use: rows of the control library's
+ * error table, which gives each its text. get_frame_info reports success
+ * with any other non-zero value (1). */
+enum {
+    SBMP3_ERR_BAD_FILE_NAME = 52,
+    SBMP3_ERR_FILE_NOT_FOUND = 53,
+    SBMP3_ERR_FILE_ALREADY_OPEN = 55,
+    SBMP3_ERR_DEVICE_IO = 57,
+    SBMP3_ERR_DEVICE_UNAVAILABLE = 68,
+    SBMP3_ERR_ACCESS = 75,
+    SBMP3_ERR_PATH_NOT_FOUND = 76,
+    SBMP3_ERR_FILE_LOCKED = 30074,
+    SBMP3_ERR_NOT_AUDIO = 30075,
+    SBMP3_ERR_DEVICE_ALREADY_OPEN = 30076,
+    SBMP3_ERR_NO_AUDIO_DRIVER = 30098,
+    SBMP3_ERR_NO_SOUND_MEMORY = 30099,
+    SBMP3_ERR_DEVICE_SYNCHRONOUS = 30100,
+    SBMP3_ERR_NO_AUDIO_DEVICE = 30101,
+    SBMP3_ERR_UNKNOWN_MEDIA = 30102,
+    SBMP3_ERR_OUT_OF_MEMORY = 30104
 };
 
 /* Status values reported by get_status. */

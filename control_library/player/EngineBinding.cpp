@@ -18,17 +18,17 @@ constexpr const char *kFunctionNames[] = {
 
 const QString kEngineSource = QStringLiteral("SonbrelMP3");
 
-// A file name as the engine receives it. A name with a NUL character in it
-// cannot name a file, and cut at the NUL it could name another one.
-bool toEngineName(const QString &fileName, QByteArray &out)
+// Calls `call` with the file name as the engine receives it: bytes in the
+// file system's encoding. A name with a NUL character in it cannot name a
+// file, and cut at the NUL it could name another one: it is not found.
+template <typename Call>
+std::int16_t withEngineName(const QString &fileName, Call &&call)
 {
     if (fileName.contains(QChar(u'\0')))
-        return false;
-    out = QFile::encodeName(fileName);
-    return true;
+        return SBMP3_ERR_FILE_NOT_FOUND;
+    const QByteArray name = QFile::encodeName(fileName);
+    return call(name.constData());
 }
-
-constexpr std::int16_t kFileNotFound = 53;
 
 }  // namespace
 
@@ -141,16 +141,14 @@ void EngineBinding::release_window(sbmp3_window *window)
 std::int16_t EngineBinding::play(const QString &fileName)
 {
     auto *function = bind<decltype(::play)>(Play);
-    QByteArray name;
-    return toEngineName(fileName, name) ? function(name.constData()) : kFileNotFound;
+    return withEngineName(fileName, [&](const char *name) { return function(name); });
 }
 
 std::int16_t EngineBinding::fade_in(const QString &fileName, float attackSeconds)
 {
     auto *function = bind<decltype(::fade_in)>(FadeIn);
-    QByteArray name;
-    return toEngineName(fileName, name) ? function(name.constData(), attackSeconds)
-                                        : kFileNotFound;
+    return withEngineName(fileName,
+                          [&](const char *name) { return function(name, attackSeconds); });
 }
 
 void EngineBinding::continue_playing()
@@ -197,22 +195,19 @@ void EngineBinding::get_status(std::int16_t &status, double &position, std::int1
 std::int16_t EngineBinding::get_id3_tag(const QString &fileName, TagBlock &tag)
 {
     auto *function = bind<decltype(::get_id3_tag)>(GetId3Tag);
-    QByteArray name;
-    return toEngineName(fileName, name) ? function(name.constData(), tag.data()) : kFileNotFound;
+    return withEngineName(fileName, [&](const char *name) { return function(name, tag.data()); });
 }
 
 std::int16_t EngineBinding::set_id3_tag(const QString &fileName, const TagBlock &tag)
 {
     auto *function = bind<decltype(::set_id3_tag)>(SetId3Tag);
-    QByteArray name;
-    return toEngineName(fileName, name) ? function(name.constData(), tag.data()) : kFileNotFound;
+    return withEngineName(fileName, [&](const char *name) { return function(name, tag.data()); });
 }
 
 std::int16_t EngineBinding::get_frame_info(const QString &fileName, FrameInfoBuffer &info)
 {
     auto *function = bind<decltype(::get_frame_info)>(GetFrameInfo);
-    QByteArray name;
-    return toEngineName(fileName, name) ? function(name.constData(), info.data()) : kFileNotFound;
+    return withEngineName(fileName, [&](const char *name) { return function(name, info.data()); });
 }
 
 void EngineBinding::create_eq(const std::int16_t *frequencies, std::int16_t count)

@@ -7,15 +7,10 @@
 #include "playlist/FrameInfo.h"
 #include "playlist/TagBlock.h"
 
-#include <limits>
 
 namespace SonbrelMP3 {
 
 namespace {
-
-constexpr std::int32_t kFileNotFound = 53;
-constexpr std::int32_t kNotAudioFile = 30075;
-constexpr std::int32_t kUnknownGenre = 30103;
 
 // Genre numbers above this read as this number.
 constexpr std::int16_t kHighestGenreRead = 149;
@@ -36,14 +31,7 @@ QString PlayListEntry::ChannelMode() const
 
 QString PlayListEntry::GenreList(int Genre) const
 {
-    if (Genre < std::numeric_limits<std::int16_t>::min() ||
-        Genre > std::numeric_limits<std::int16_t>::max())
-        raiseCode(kUnknownGenre);
-    try {
-        return GenreName(Genre);
-    } catch (...) {
-        raiseCode(kUnknownGenre);
-    }
+    return genreListName(Genre);
 }
 
 QString PlayListEntry::MPEGVersion() const
@@ -123,13 +111,13 @@ std::int16_t PlayListEntry::ID3Genre()
 void PlayListEntry::setID3Genre(int value)
 {
     if (value < 0 || value > 255)
-        raiseCode(kUnknownGenre);
+        raiseCode(kUnknownGenreError);
     std::int32_t code = 0;
     try {
         genre_ = static_cast<std::int16_t>(value);
         code = WriteID3Tag();
     } catch (...) {
-        raiseCode(kUnknownGenre);
+        raiseCode(kUnknownGenreError);
     }
     if (code != 0)
         raiseCode(code);
@@ -229,7 +217,7 @@ void PlayListEntry::SetKey(const QString &Key)
 std::int32_t PlayListEntry::ReadID3Tag()
 {
     if (fileName_.isEmpty())
-        return kFileNotFound;
+        return SBMP3_ERR_FILE_NOT_FOUND;
     TagBlock block{};
     std::int16_t result = 0;
     runStep([&] { result = engine_.get_id3_tag(fileName_, block); });
@@ -259,7 +247,7 @@ std::int32_t PlayListEntry::ReadID3Tag()
 std::int32_t PlayListEntry::WriteID3Tag()
 {
     if (fileName_.isEmpty())
-        return kFileNotFound;
+        return SBMP3_ERR_FILE_NOT_FOUND;
     const TagBlock block = buildTagBlock({title_, artist_, album_, year_, comment_, genre_});
     std::int16_t result = 0;
     runStep([&] { result = engine_.set_id3_tag(fileName_, block); });
@@ -269,14 +257,14 @@ std::int32_t PlayListEntry::WriteID3Tag()
 std::int32_t PlayListEntry::ReadFrameInfo()
 {
     if (fileName_.isEmpty())
-        return kFileNotFound;
+        return SBMP3_ERR_FILE_NOT_FOUND;
     FrameInfoBuffer buffer{};
     std::int16_t result = 0;
     runStep([&] { result = engine_.get_frame_info(fileName_, buffer); });
     if (result == 0)
-        return kNotAudioFile;
-    if (result == kFileNotFound)
-        return kFileNotFound;
+        return SBMP3_ERR_NOT_AUDIO;
+    if (result == SBMP3_ERR_FILE_NOT_FOUND)
+        return SBMP3_ERR_FILE_NOT_FOUND;
 
     const FrameInfoFields info = parseFrameInfo(buffer);
     const auto take = [](auto &field, const auto &value) {

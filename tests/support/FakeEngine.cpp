@@ -7,8 +7,6 @@ namespace SonbrelMP3::testing {
 
 namespace {
 
-constexpr std::int16_t kFileNotFound = 53;
-
 QByteArray blockBytes(const TagBlock &block)
 {
     return QByteArray(block.data(), static_cast<qsizetype>(block.size()));
@@ -183,7 +181,7 @@ std::int16_t FakeEngine::get_id3_tag(const QString &fileName, TagBlock &tag)
     record("get_id3_tag", {fileName});
     auto found = files.find(fileName);
     if (found == files.end())
-        return nextResult("get_id3_tag", kFileNotFound);
+        return nextResult("get_id3_tag", SBMP3_ERR_FILE_NOT_FOUND);
     const std::int16_t result = nextResult("get_id3_tag", found->second.tagResult);
     if (result == 0)
         tag = found->second.tag;
@@ -195,7 +193,7 @@ std::int16_t FakeEngine::set_id3_tag(const QString &fileName, const TagBlock &ta
     record("set_id3_tag", {fileName, blockBytes(tag)});
     auto found = files.find(fileName);
     if (found == files.end())
-        return nextResult("set_id3_tag", kFileNotFound);
+        return nextResult("set_id3_tag", SBMP3_ERR_FILE_NOT_FOUND);
     const std::int16_t result = nextResult("set_id3_tag", found->second.writeResult);
     if (result == 0)
         found->second.tag = tag;
@@ -207,9 +205,9 @@ std::int16_t FakeEngine::get_frame_info(const QString &fileName, FrameInfoBuffer
     record("get_frame_info", {fileName});
     auto found = files.find(fileName);
     if (found == files.end())
-        return nextResult("get_frame_info", kFileNotFound);
+        return nextResult("get_frame_info", SBMP3_ERR_FILE_NOT_FOUND);
     const std::int16_t result = nextResult("get_frame_info", found->second.frameResult);
-    if (result != 0 && result != kFileNotFound) {
+    if (result != 0 && result != SBMP3_ERR_FILE_NOT_FOUND) {
         const QByteArray &text = found->second.frameInfo;
         std::copy_n(text.constData(), std::min<qsizetype>(text.size(), SBMP3_FRAME_INFO_SIZE),
                     info.data());
