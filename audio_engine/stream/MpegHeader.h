@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace sonbrel {
+
+enum class MpegVersion : std::uint8_t { Mpeg1, Mpeg2, Mpeg25 };
+
+enum class ChannelMode : std::uint8_t { Stereo, JointStereo, DualChannel, SingleChannel };
+
+inline constexpr std::size_t kFrameHeaderSize = 4;
+
+// A decoded MPEG audio frame header. Only headers without reserved values
+// decode: version 01, layer 00, bitrate index 15, sample rate index 3 and
+// emphasis 2 are all refused. Free format (bitrate index 0) is refused as
+// well, since its frame length cannot be told from the header; libmpg123
+// would play such a stream, but encoders practically never write one.
+struct FrameHeader {
+    MpegVersion version = MpegVersion::Mpeg1;
+    std::uint8_t layer = 3;  // 1, 2 or 3
+    std::uint16_t bitrateKbps = 0;
+    std::uint32_t sampleRate = 0;
+    bool padding = false;
+    bool crcPresent = false;  // the protection bit is 0
+    bool privateBit = false;
+    ChannelMode channelMode = ChannelMode::Stereo;
+    bool copyright = false;
+    bool original = false;
+    std::uint8_t emphasis = 0;  // 0 none, 1 50/15 microseconds, 3 CCITT J.17
+    std::uint32_t frameLength = 0;  // bytes, the header included
+
+    std::uint32_t samplesPerFrame() const;
+    std::uint8_t channels() const { return channelMode == ChannelMode::SingleChannel ? 1 : 2; }
+};
+
+// Decodes the kFrameHeaderSize bytes at bytes.
+std::optional<FrameHeader> decodeFrameHeader(const std::uint8_t *bytes);
+
+// Whether two frames can belong to one stream: the same version, layer and
+// sample rate, and both mono or both not. The bitrate may differ (VBR), and
+// stereo may alternate with joint stereo.
+bool sameStream(const FrameHeader &a, const FrameHeader &b);
+
+// The lowest and highest bitrate in kbit/s that frames of the header's
+// version and layer can have.
+std::uint16_t lowestBitrateKbps(const FrameHeader &header);
+std::uint16_t highestBitrateKbps(const FrameHeader &header);
+
+// The frame count and byte count that an encoder writes into the first frame
+// of a Layer III stream: Xing or Info (LAME, Xing) after the side information,
+// VBRI (Fraunhofer) 32 bytes after the header. That frame carries no audio.
+struct EncoderTag {
+    enum class Kind : std::uint8_t { Xing, Info, Vbri };
+    Kind kind = Kind::Xing;
+    std::optional<std::uint32_t> frames;
+    std::optional<std::uint32_t> bytes;  // the stream's bytes, this frame included
+};
+
+// Looks for an encoder tag in frame, the bytes of a frame with that header
+// (fewer when the data ends early).
+std::optional<EncoderTag> findEncoderTag(const FrameHeader &header,
+                                         std::span<const std::uint8_t> frame);
+
+}  // namespace sonbrel
