@@ -1,7 +1,10 @@
 #include "Equalizer.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numbers>
 
 namespace sonbrel {
@@ -63,14 +66,6 @@ double bandwidthOctaves(const std::vector<double> &distinctSorted, double centre
     return 1.0;
 }
 
-double inputSample(float value) noexcept
-{
-    if (std::isnan(value)) {
-        return 0.0;
-    }
-    return std::clamp(static_cast<double>(value), -double{kSampleLimit}, double{kSampleLimit});
-}
-
 float outputSample(double value) noexcept
 {
     if (std::isnan(value)) {
@@ -79,55 +74,146 @@ float outputSample(double value) noexcept
     return static_cast<float>(std::clamp(value, -double{kSampleLimit}, double{kSampleLimit}));
 }
 
-}  // namespace
+// Both channels of a frame side by side in one SSE2 register (left in the
+// low lane): every step of the filters works on the two channels at once,
+// with the same arithmetic, in the same order, as one channel alone.
+using Pair = __m128d;
 
-void Equalizer::Band::run(double *io, std::size_t frames) noexcept
+// NaN becomes 0, then the value is limited to ±kSampleLimit.
+Pair limited(Pair value) noexcept
 {
-    double l1 = state[0], l2 = state[1], r1 = state[2], r2 = state[3];
-    for (std::size_t n = 0; n < frames; ++n) {
-        const double xl = io[2 * n], xr = io[2 * n + 1];
-        const double yl = b0 * xl + l1;
-        const double yr = b0 * xr + r1;
-        l1 = b1 * xl - a1 * yl + l2;
-        l2 = b2 * xl - a2 * yl;
-        r1 = b1 * xr - a1 * yr + r2;
-        r2 = b2 * xr - a2 * yr;
-        io[2 * n] = yl;
-        io[2 * n + 1] = yr;
-    }
-    // The filters are stable and their input is limited, so this never
-    // fires in practice; should the history ever break, start it afresh
-    // rather than emit NaN for the rest of the track.
-    if (!std::isfinite(l1) || !std::isfinite(l2) || !std::isfinite(r1) || !std::isfinite(r2)) {
-        l1 = l2 = r1 = r2 = 0.0;
-    }
-    state[0] = l1;
-    state[1] = l2;
-    state[2] = r1;
-    state[3] = r2;
+    const Pair limit = _mm_set1_pd(double{kSampleLimit});
+    value = _mm_and_pd(value, _mm_cmpord_pd(value, value));
+    return _mm_max_pd(_mm_min_pd(value, limit), _mm_sub_pd(_mm_setzero_pd(), limit));
 }
 
-void Equalizer::Response::run(double *io, std::size_t frames) noexcept
+Pair loadFrame(const float *frame) noexcept
 {
+    const __m128i bits = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(frame));
+    return limited(_mm_cvtps_pd(_mm_castsi128_ps(bits)));
+}
+
+void storeFrame(float *frame, Pair value) noexcept
+{
+    const __m128 samples = _mm_cvtpd_ps(limited(value));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(frame), _mm_castps_si128(samples));
+}
+
+void storeFrame(double *frame, Pair value) noexcept
+{
+    _mm_storeu_pd(frame, value);
+}
+
+// Runs one group of `Count` bands over the frames, frame by frame: each
+// band's recursion waits on its own previous output, so interleaving the
+// bands lets the CPU work on all of them at once, their history staying in
+// registers. `source(n)` gives frame n before the first band, `sink(n, y)`
+// takes it after the last.
+template <int Count, class Filter, class Source, class Sink>
+void runGroup(Filter *bands, std::size_t frames, Source source, Sink sink) noexcept
+{
+    Pair b0[Count], b1[Count], b2[Count], a1[Count], a2[Count], z1[Count], z2[Count];
+    for (int b = 0; b < Count; ++b) {
+        b0[b] = _mm_set1_pd(bands[b].b0);
+        b1[b] = _mm_set1_pd(bands[b].b1);
+        b2[b] = _mm_set1_pd(bands[b].b2);
+        a1[b] = _mm_set1_pd(bands[b].a1);
+        a2[b] = _mm_set1_pd(bands[b].a2);
+        z1[b] = _mm_loadu_pd(bands[b].state);
+        z2[b] = _mm_loadu_pd(bands[b].state + 2);
+    }
+    for (std::size_t n = 0; n < frames; ++n) {
+        Pair x = source(n);
+#pragma GCC unroll 8
+        for (int b = 0; b < Count; ++b) {
+            const Pair y = _mm_add_pd(_mm_mul_pd(b0[b], x), z1[b]);
+            z1[b] = _mm_add_pd(_mm_sub_pd(_mm_mul_pd(b1[b], x), _mm_mul_pd(a1[b], y)), z2[b]);
+            z2[b] = _mm_sub_pd(_mm_mul_pd(b2[b], x), _mm_mul_pd(a2[b], y));
+            x = y;
+        }
+        sink(n, x);
+    }
+    for (int b = 0; b < Count; ++b) {
+        _mm_storeu_pd(bands[b].state, z1[b]);
+        _mm_storeu_pd(bands[b].state + 2, z2[b]);
+        // The filters are stable and their input is limited, so this never
+        // fires in practice; should the history ever break, start it afresh
+        // rather than emit NaN for the rest of the track.
+        if (!std::all_of(std::begin(bands[b].state), std::end(bands[b].state),
+                         [](double v) { return std::isfinite(v); })) {
+            std::fill(std::begin(bands[b].state), std::end(bands[b].state), 0.0);
+        }
+    }
+}
+
+// Bands per group: four keep every history and the working values within
+// the sixteen SSE registers, and are enough to keep the arithmetic units busy.
+constexpr int kGroupBands = 4;
+
+template <class Filter, class Source, class Sink>
+void runGroup(Filter *bands, int count, std::size_t frames, Source source, Sink sink) noexcept
+{
+    static_assert(kGroupBands == 4);
+    switch (count) {
+    case 1:
+        runGroup<1>(bands, frames, source, sink);
+        break;
+    case 2:
+        runGroup<2>(bands, frames, source, sink);
+        break;
+    case 3:
+        runGroup<3>(bands, frames, source, sink);
+        break;
+    default:
+        runGroup<4>(bands, frames, source, sink);
+        break;
+    }
+}
+
+}  // namespace
+
+template <class Sample>
+void Equalizer::Response::run(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept
+{
+    auto read = [input](std::size_t n) { return loadFrame(input + 2 * n); };
     if (!enabled) {
+        for (std::size_t n = 0; n < frames; ++n) {
+            storeFrame(output + 2 * n, read(n));
+        }
         return;
     }
-    if (bandCount > 0) {
-        for (std::size_t i = 0; i < 2 * frames; ++i) {
-            io[i] += kAntiDenormal;
-        }
-        for (int b = 0; b < bandCount; ++b) {
-            bands[b].run(io, frames);
-        }
-        for (std::size_t i = 0; i < 2 * frames; ++i) {
-            io[i] -= kAntiDenormal;
-        }
-    }
-    if (leftGain != 1.0 || rightGain != 1.0) {
+    const Pair gain = _mm_set_pd(rightGain, leftGain);
+    if (bandCount == 0) {
         for (std::size_t n = 0; n < frames; ++n) {
-            io[2 * n] *= leftGain;
-            io[2 * n + 1] *= rightGain;
+            storeFrame(output + 2 * n, _mm_mul_pd(read(n), gain));
         }
+        return;
+    }
+
+    // The anti-denormal offset goes on as the samples are read and comes off
+    // as they are written; between groups the frames wait in `scratch`.
+    const Pair offset = _mm_set1_pd(kAntiDenormal);
+    auto first = [&](std::size_t n) { return _mm_add_pd(read(n), offset); };
+    auto middle = [scratch](std::size_t n) { return _mm_loadu_pd(scratch + 2 * n); };
+    auto keep = [scratch](std::size_t n, Pair y) { _mm_storeu_pd(scratch + 2 * n, y); };
+    auto last = [&](std::size_t n, Pair y) { storeFrame(output + 2 * n, _mm_mul_pd(_mm_sub_pd(y, offset), gain)); };
+
+    const int groups = (bandCount + kGroupBands - 1) / kGroupBands;
+    Band *group = bands.data();
+    int left = bandCount;
+    for (int g = 0; g < groups; ++g) {
+        const int count = left / (groups - g);  // spread the bands evenly over the groups
+        if (groups == 1) {
+            runGroup(group, count, frames, first, last);
+        } else if (g == 0) {
+            runGroup(group, count, frames, first, keep);
+        } else if (g + 1 < groups) {
+            runGroup(group, count, frames, middle, keep);
+        } else {
+            runGroup(group, count, frames, middle, last);
+        }
+        group += count;
+        left -= count;
     }
 }
 
@@ -317,36 +403,25 @@ void Equalizer::process(float *interleavedStereo, std::size_t frames) noexcept
             return;  // switched off: the samples stay exactly as they are
         }
         std::size_t count = std::min(frames, kChunkFrames);
-        if (fading()) {
-            count = std::min(count, fadeLength_ - fadePosition_);
-        }
-        for (std::size_t i = 0; i < 2 * count; ++i) {
-            incoming[i] = inputSample(io[i]);
-        }
-
         if (!fading()) {
-            responses_[current_].run(incoming, count);
+            responses_[current_].run(io, io, incoming, count);
         } else {
+            count = std::min(count, fadeLength_ - fadePosition_);
             // Both responses hear the same input; their outputs are alike,
             // so a straight-line crossfade keeps the level steady.
-            std::copy(incoming, incoming + 2 * count, outgoing);
-            responses_[current_].run(outgoing, count);
-            responses_[target_].run(incoming, count);
+            responses_[current_].run(io, outgoing, outgoing, count);
+            responses_[target_].run(io, incoming, incoming, count);
             const double step = 1.0 / static_cast<double>(fadeLength_);
             for (std::size_t n = 0; n < count; ++n) {
                 const double weight = static_cast<double>(fadePosition_ + n + 1) * step;
                 for (std::size_t c = 2 * n; c < 2 * n + 2; ++c) {
-                    incoming[c] = outgoing[c] + weight * (incoming[c] - outgoing[c]);
+                    io[c] = outputSample(outgoing[c] + weight * (incoming[c] - outgoing[c]));
                 }
             }
             fadePosition_ += count;
             if (fadePosition_ >= fadeLength_) {
                 finishFade();
             }
-        }
-
-        for (std::size_t i = 0; i < 2 * count; ++i) {
-            io[i] = outputSample(incoming[i]);
         }
         io += 2 * count;
         frames -= count;

@@ -71,10 +71,10 @@ private:
     // direct form II, in double so low bands at high rates stay accurate).
     struct Band {
         double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
-        double state[4] = {};  // left z1, z2, right z1, z2
-        int slot = 0;          // position of the band in the settings
-
-        void run(double *io, std::size_t frames) noexcept;
+        // left z1, right z1, left z2, right z2: each delay holds both
+        // channels side by side, so one SIMD lane serves each channel
+        double state[4] = {};
+        int slot = 0;  // position of the band in the settings
     };
 
     // Everything that shapes the sound, with the filters' history.
@@ -84,7 +84,14 @@ private:
         double leftGain = 1.0, rightGain = 1.0;
         bool enabled = false;  // false: the samples pass as they are
 
-        void run(double *io, std::size_t frames) noexcept;
+        // Filters `frames` interleaved frames of `input` into `output`,
+        // which may be `input` itself when both are float. The input is
+        // limited first (NaN reads as silence); float output is limited as
+        // well, double output (one side of a crossfade) is left as it comes.
+        // `scratch` holds 2 × frames doubles between passes over the bands;
+        // double output serves as its own scratch (pass the same pointer).
+        template <class Sample>
+        void run(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept;
         void clearState() noexcept;
         bool soundsLike(const Response &other) const noexcept;
         void takeStateFrom(const Response &previous) noexcept;

@@ -87,6 +87,30 @@ TEST(EqualizerTest, BandsAndOverallGainsShapeTheResponse)
     EXPECT_NEAR(gainAt(overall, 440.0, 1), 0.0, 0.001);
 }
 
+TEST(EqualizerTest, EveryBandOfACascadeIsHeard)
+{
+    // The bands run in series, so in steady state their gains in dB add up:
+    // a band left out, run twice or fed the wrong samples shows here. Ten
+    // and five bands, both the left and the right channel.
+    const std::vector<float> gains = {-4, 3, 6, -2, 5, -6, 2, 4, -3, 1};
+    for (const std::size_t count : {std::size_t{10}, std::size_t{5}}) {
+        const std::vector<int> frequencies(kTenBands.begin(), kTenBands.begin() + static_cast<std::ptrdiff_t>(count));
+        const std::vector<float> used(gains.begin(), gains.begin() + static_cast<std::ptrdiff_t>(count));
+        for (const double hz : {90.0, 700.0, 3000.0}) {
+            for (const int channel : {0, 1}) {
+                double sum = 0.0;
+                for (std::size_t b = 0; b < count; ++b) {
+                    std::vector<float> one(count, 0.0f);
+                    one[b] = used[b];
+                    sum += gainAt(bands(frequencies, one), hz, channel);
+                }
+                EXPECT_NEAR(gainAt(bands(frequencies, used), hz, channel), sum, 0.02)
+                    << count << " bands, " << hz << " Hz, channel " << channel;
+            }
+        }
+    }
+}
+
 TEST(EqualizerTest, SwitchedOffLeavesSamplesBitExact)
 {
     auto settings = bands(kTenBands, {6, -6, 12, 3, -3, 9, -9, 1, 2, 3});
