@@ -22,9 +22,10 @@ if(KESTRUM_FUZZ)
 endif()
 
 # Registers a GoogleTest executable with CTest under the given labels.
-#   kestrum_add_gtest(NAME name SOURCES ... LIBRARIES ... LABELS unit|gui|slow ...)
+#   kestrum_add_gtest(NAME name [TEST_PREFIX prefix] SOURCES ... LIBRARIES ... LABELS unit|gui|slow ...)
+# TEST_PREFIX tells apart two programs that run the same test sources.
 function(kestrum_add_gtest)
-    cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBRARIES;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "" "NAME;TEST_PREFIX" "SOURCES;LIBRARIES;LABELS" ${ARGN})
     add_executable(${ARG_NAME} ${ARG_SOURCES})
     target_link_libraries(${ARG_NAME} PRIVATE project_options GTest::gtest GTest::gmock
         GTest::gtest_main ${ARG_LIBRARIES})
@@ -32,6 +33,7 @@ function(kestrum_add_gtest)
         set(ARG_LABELS unit)
     endif()
     gtest_discover_tests(${ARG_NAME}
+        TEST_PREFIX "${ARG_TEST_PREFIX}"
         PROPERTIES LABELS "${ARG_LABELS}"
                    ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
         DISCOVERY_TIMEOUT 60)

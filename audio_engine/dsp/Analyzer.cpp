@@ -2,7 +2,14 @@
 
 #include <kissfft/kiss_fftr.h>
 
+// SSE2 comes with every x86-64 processor and carries the fast path; any
+// other processor takes plain C++ that does the same arithmetic in the same
+// order. SONBREL_DSP_SCALAR selects the plain C++ on x86 as well, so its
+// tests run there too.
+#if defined(__SSE2__) && !defined(SONBREL_DSP_SCALAR)
+#define SONBREL_DSP_SSE2 1
 #include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -29,6 +36,8 @@ float spectrumInput(float value) noexcept
     }
     return std::clamp(value, -1.0f, 1.0f);
 }
+
+#if defined(SONBREL_DSP_SSE2)
 
 // The helpers below work on two values at once in SSE2 registers, without
 // branches: the sign and size of music samples is a coin toss for the
@@ -80,6 +89,54 @@ void writeMagnitudes(const kiss_fft_cpx *bins, float *magnitudes) noexcept
     }
 }
 
+#else  // plain C++
+
+// The helpers below do, one value at a time, what the SSE2 ones do two at a
+// time; the comparisons are those of the SSE2 instructions.
+
+// waveSample: value × 32767 (exact in double), NaN as 0, limited to the
+// int16 range, then rounded half away from zero by adding ±0.5 and
+// truncating (exact for these magnitudes, so the same as std::round;
+// limiting before rounding gives the same as after).
+std::int16_t waveValue(double value) noexcept
+{
+    value *= 32767.0;
+    if (std::isnan(value)) {
+        value = 0.0;
+    }
+    value = value < 32767.0 ? value : 32767.0;
+    value = value > -32768.0 ? value : -32768.0;
+    return static_cast<std::int16_t>(static_cast<int>(value + std::copysign(0.5, value)));
+}
+
+// Writes the wave samples of `values` to every kChannelSelectors-th element of `wave`.
+void writeWave(const float *values, std::int16_t *wave) noexcept
+{
+    for (int n = 0; n < kWaveSamples; ++n) {
+        wave[n * kChannelSelectors] = waveValue(values[n]);
+    }
+}
+
+// |re + i·im| × kMagnitudeScale for every bin, limited to 0..1 (NaN, which
+// limited input cannot produce, reads as 0). Squares and their sum are taken
+// in double, where they cannot overflow or lose small bins, as the C
+// library's float hypot does; the scale, a power of two, is applied in float
+// after rounding.
+void writeMagnitudes(const kiss_fft_cpx *bins, float *magnitudes) noexcept
+{
+    for (int k = 0; k < kSpectrumBins; ++k) {
+        const double re = bins[k].r, im = bins[k].i;
+        float magnitude = static_cast<float>(std::sqrt(re * re + im * im)) * kMagnitudeScale;
+        if (std::isnan(magnitude)) {
+            magnitude = 0.0f;
+        }
+        magnitude = magnitude < 1.0f ? magnitude : 1.0f;
+        magnitudes[k] = 0.0f > magnitude ? 0.0f : magnitude;
+    }
+}
+
+#endif
+
 }  // namespace
 
 SpectrumAnalyzer::SpectrumAnalyzer()
@@ -128,7 +185,8 @@ void SpectrumAnalyzer::analyze(const float *frames, std::int16_t *wave, float *s
     // mixing, which only its own FFT reproduces.
     bool withinFullScale = true;
     for (int n = 0; n < kFftSize; ++n) {
-        withinFullScale &= (std::fabs(left[n]) <= 1.0f) & (std::fabs(right[n]) <= 1.0f);  // false for NaN
+        withinFullScale &= std::fabs(left[n]) <= 1.0f;  // false for NaN
+        withinFullScale &= std::fabs(right[n]) <= 1.0f;
     }
 
     kiss_fft_scalar time[kFftSize];
@@ -170,7 +228,11 @@ void SpectrumAnalyzer::analyze(const float *frames, std::int16_t *wave, float *s
 
 std::int16_t waveSample(float value) noexcept
 {
+#if defined(SONBREL_DSP_SSE2)
     return static_cast<std::int16_t>(_mm_cvtsi128_si32(waveValues(_mm_set_sd(value))));
+#else
+    return waveValue(value);
+#endif
 }
 
 std::int16_t levelFromPeak(float peak) noexcept

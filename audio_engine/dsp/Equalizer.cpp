@@ -1,6 +1,13 @@
 #include "Equalizer.h"
 
+// SSE2 comes with every x86-64 processor and carries the fast path; any
+// other processor takes plain C++ that does the same arithmetic in the same
+// order. SONBREL_DSP_SCALAR selects the plain C++ on x86 as well, so its
+// tests run there too.
+#if defined(__SSE2__) && !defined(SONBREL_DSP_SCALAR)
+#define SONBREL_DSP_SSE2 1
 #include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -73,6 +80,8 @@ float outputSample(double value) noexcept
     }
     return static_cast<float>(std::clamp(value, -double{kSampleLimit}, double{kSampleLimit}));
 }
+
+#if defined(SONBREL_DSP_SSE2)
 
 // Both channels of a frame side by side in one SSE2 register (left in the
 // low lane): every step of the filters works on the two channels at once,
@@ -170,7 +179,70 @@ void runGroup(Filter *bands, int count, std::size_t frames, Source source, Sink 
     }
 }
 
+#else  // plain C++
+
+// NaN becomes 0, then the value is limited to ±kSampleLimit; the comparisons
+// are those of the SSE2 path.
+double limited(double value) noexcept
+{
+    constexpr double limit = kSampleLimit;
+    if (std::isnan(value)) {
+        value = 0.0;
+    }
+    value = value < limit ? value : limit;
+    return value > -limit ? value : -limit;
+}
+
+double loadSample(float value) noexcept
+{
+    return limited(static_cast<double>(value));
+}
+
+void storeSample(float *sample, double value) noexcept
+{
+    *sample = static_cast<float>(limited(value));
+}
+
+void storeSample(double *sample, double value) noexcept
+{
+    *sample = value;
+}
+
+// Runs one band over `frames` interleaved frames of `io` in place, left and
+// right each through their own history, with the SSE2 path's arithmetic.
+template <class Filter>
+void runBand(Filter &band, double *io, std::size_t frames) noexcept
+{
+    const double b0 = band.b0, b1 = band.b1, b2 = band.b2, a1 = band.a1, a2 = band.a2;
+    double l1 = band.state[0], r1 = band.state[1], l2 = band.state[2], r2 = band.state[3];
+    for (std::size_t n = 0; n < frames; ++n) {
+        const double xl = io[2 * n], xr = io[2 * n + 1];
+        const double yl = b0 * xl + l1;
+        const double yr = b0 * xr + r1;
+        l1 = b1 * xl - a1 * yl + l2;
+        l2 = b2 * xl - a2 * yl;
+        r1 = b1 * xr - a1 * yr + r2;
+        r2 = b2 * xr - a2 * yr;
+        io[2 * n] = yl;
+        io[2 * n + 1] = yr;
+    }
+    band.state[0] = l1;
+    band.state[1] = r1;
+    band.state[2] = l2;
+    band.state[3] = r2;
+    // The filters are stable and their input is limited, so this never
+    // fires in practice; should the history ever break, start it afresh
+    // rather than emit NaN for the rest of the track.
+    if (!std::all_of(std::begin(band.state), std::end(band.state), [](double v) { return std::isfinite(v); })) {
+        std::fill(std::begin(band.state), std::end(band.state), 0.0);
+    }
+}
+
+#endif
+
 }  // namespace
+
+#if defined(SONBREL_DSP_SSE2)
 
 template <class Sample>
 void Equalizer::Response::run(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept
@@ -216,6 +288,43 @@ void Equalizer::Response::run(const float *input, Sample *output, double *scratc
         left -= count;
     }
 }
+
+#else  // plain C++
+
+// The bands run one after the other over the whole block in `scratch`
+// instead of frame by frame; each band sees the same samples either way.
+template <class Sample>
+void Equalizer::Response::run(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept
+{
+    if (!enabled) {
+        for (std::size_t i = 0; i < 2 * frames; ++i) {
+            storeSample(output + i, loadSample(input[i]));
+        }
+        return;
+    }
+    if (bandCount == 0) {
+        for (std::size_t n = 0; n < frames; ++n) {
+            storeSample(output + 2 * n, loadSample(input[2 * n]) * leftGain);
+            storeSample(output + 2 * n + 1, loadSample(input[2 * n + 1]) * rightGain);
+        }
+        return;
+    }
+
+    // The anti-denormal offset goes on as the samples are read and comes off
+    // as they are written.
+    for (std::size_t i = 0; i < 2 * frames; ++i) {
+        scratch[i] = loadSample(input[i]) + kAntiDenormal;
+    }
+    for (int b = 0; b < bandCount; ++b) {
+        runBand(bands[b], scratch, frames);
+    }
+    for (std::size_t n = 0; n < frames; ++n) {
+        storeSample(output + 2 * n, (scratch[2 * n] - kAntiDenormal) * leftGain);
+        storeSample(output + 2 * n + 1, (scratch[2 * n + 1] - kAntiDenormal) * rightGain);
+    }
+}
+
+#endif
 
 void Equalizer::Response::clearState() noexcept
 {
