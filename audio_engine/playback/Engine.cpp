@@ -36,6 +36,21 @@ void waitUntil(sem_t &semaphore, Clock::time_point deadline)
     }
 }
 
+// SDL keeps data per thread (its error text) and frees it only for threads
+// it made itself. Device work on one of the host's threads would leave that
+// behind when the thread ends, so the host's calls open and close the device
+// on a short-lived thread of the engine's, and SDL cleans up there.
+template <typename Work>
+auto onOwnThread(Work work) -> decltype(work())
+{
+    decltype(work()) result{};
+    std::thread([&] {
+        result = work();
+        SDL_TLSCleanup();
+    }).join();
+    return result;
+}
+
 void closeEngineAtExit()
 {
     Engine::instance().shutdown();
@@ -128,7 +143,8 @@ std::int16_t Engine::play(const char *path, float fadeInSeconds)
         endTrack(State::Stopped);
         renderer_.post({RenderCommand::Kind::Stop});
     }
-    if (const std::int16_t opened = openDevice(decoder->sampleRate()); opened != 0)
+    const int rate = decoder->sampleRate();
+    if (const std::int16_t opened = onOwnThread([&] { return openDevice(rate); }); opened != 0)
         return opened;
 
     sampleRate_ = decoder->sampleRate();
@@ -459,6 +475,7 @@ void Engine::workerLoop()
             std::lock_guard lock(mutex_);
             if (quit_) {
                 workerRunning_ = false;
+                SDL_TLSCleanup();
                 return;
             }
             notify = refreshState();
@@ -493,8 +510,10 @@ void Engine::workerLoop()
         }
         if (notify)
             notifyWindow();
-        if (leave)
+        if (leave) {
+            SDL_TLSCleanup();
             return;
+        }
     }
 }
 
@@ -505,7 +524,10 @@ void Engine::shutdown()
         quit_ = true;
         if (active())
             endTrack(State::Stopped);
-        closeDevice();
+        onOwnThread([this] {
+            closeDevice();
+            return true;
+        });
     }
     sem_post(&wake_);
     if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id())
