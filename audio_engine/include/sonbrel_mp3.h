@@ -67,7 +67,10 @@ enum {
 /*
  * A window that wants to hear about new status. The record is owned by the
  * caller; the engine calls invalidate from its own thread whenever new status
- * is ready, until release_window has returned for that record.
+ * is ready, until release_window has returned for that record. invalidate
+ * should only post a notice to the caller's own thread: it may call back
+ * into the engine, but it must not wait for a thread that is inside an
+ * engine call.
  */
 typedef struct sbmp3_window {
     void (*invalidate)(struct sbmp3_window *self);

@@ -475,8 +475,7 @@ void Engine::workerLoop()
             std::lock_guard lock(mutex_);
             if (quit_) {
                 workerRunning_ = false;
-                SDL_TLSCleanup();
-                return;
+                break;
             }
             notify = refreshState();
             if (active() && device_ != 0 && SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_PLAYING) {
@@ -503,18 +502,22 @@ void Engine::workerLoop()
                 else
                     deadline = idleSince_ + kIdleClose;
             }
-            if (!active() && device_ == 0) {
-                workerRunning_ = false;
-                leave = true;
-            }
+            leave = !active() && device_ == 0;
         }
         if (notify)
             notifyWindow();
         if (leave) {
-            SDL_TLSCleanup();
-            return;
+            // Only now, after the last call to the window, may a new start
+            // join this thread; so look again whether there is still
+            // nothing to do, and leave without calling anyone.
+            std::lock_guard lock(mutex_);
+            if (!active() && device_ == 0) {
+                workerRunning_ = false;
+                break;
+            }
         }
     }
+    SDL_TLSCleanup();
 }
 
 void Engine::shutdown()

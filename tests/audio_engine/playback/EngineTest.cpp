@@ -257,7 +257,8 @@ TEST_F(EngineTest, TheSpectrumPeaksAtTheTonesBinAndLevelsFollowTheChannels)
 {
     useDisk(false);
     ASSERT_EQ(engine_->play(dataFile("left_only.mp3").c_str(), 0.0f), 0);
-    std::this_thread::sleep_for(300ms);
+    double heard = 0;
+    ASSERT_TRUE(waitFor([&] { return status(&heard) == SBMP3_STATUS_PLAYING && heard > 0.2; }));
     std::int16_t state = 0;
     double position = 0;
     std::int16_t levels[3] = {};
@@ -293,12 +294,12 @@ TEST_F(EngineTest, ASeekLandsWhereAsked)
     engine_->seek(2.5);
     double position = 0;
     EXPECT_EQ(status(&position), SBMP3_STATUS_PLAYING);
-    EXPECT_DOUBLE_EQ(position, 2.5);
-    std::this_thread::sleep_for(200ms);
+    EXPECT_DOUBLE_EQ(position, 2.5) << "at once, before a sample of the new place is heard";
+    // Once 256 samples of the new place have been heard:
+    ASSERT_TRUE(waitFor([&] { return status(&position) == SBMP3_STATUS_PLAYING && position > 2.51; }, 2000ms));
     float spectrum[384] = {};
     engine_->status(nullptr, &position, nullptr, nullptr, spectrum);
-    EXPECT_GT(position, 2.5);
-    EXPECT_LT(position, 2.95);
+    EXPECT_LT(position, 2.95) << "real time from 2.5 on, not from where it was";
     int peakBin = 0;
     for (int i = 1; i < 128; ++i)
         if (spectrum[i * 3] > spectrum[peakBin * 3])
