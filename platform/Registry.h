@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// The registry calls of the Windows API, with the same arguments and result
+// codes, over one per-user store file. Code written against the Windows API
+// uses them after `using namespace platform;`.
+//
+// - Three roots, HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE,
+//   are separate subtrees of the same per-user store.
+// - Key names are separated by "\\"; key and value names compare without
+//   regard to case. The empty (or null) value name is the key's default value.
+// - Text is UTF-8. REG_SZ data is stored up to its first NUL and read back
+//   with a terminating NUL; REG_DWORD data is 4 bytes, little-endian.
+// - Every call reads the store file afresh, so changes made by another
+//   process are seen at once. Changes are made under a lock file and written
+//   beside the store, then renamed over it. A store that cannot be parsed
+//   reads as empty; the first change copies it aside (".corrupt") before
+//   replacing it, and is refused when that copy cannot be made.
+// - "Software\\Microsoft\\Windows\\CurrentVersion\\Run" under
+//   HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE is the desktop's autostart
+//   folder: each REG_SZ value is the file "<value name>.desktop" there, whose
+//   Exec line runs the command. That key always exists and has no subkeys.
+// - Handles are entries of a handle table. A closed or unknown handle gives
+//   ERROR_INVALID_HANDLE; a handle whose key was deleted gives
+//   ERROR_KEY_DELETED. All calls may be made from any thread.
+namespace platform {
+
+// An open key. Never dereferenced: its value names an entry of the table.
+using HKEY = struct RegistryKey *;
+
+inline const HKEY HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(std::uintptr_t{0x80000000});
+inline const HKEY HKEY_CURRENT_USER = reinterpret_cast<HKEY>(std::uintptr_t{0x80000001});
+inline const HKEY HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(std::uintptr_t{0x80000002});
+
+// Value types. Only these two are stored.
+inline constexpr unsigned long REG_SZ = 1;
+inline constexpr unsigned long REG_DWORD = 4;
+
+// Access rights asked for when a key is opened. Querying a value needs
+// KEY_QUERY_VALUE, setting or deleting one KEY_SET_VALUE, creating a subkey
+// KEY_CREATE_SUB_KEY; otherwise the call gives ERROR_ACCESS_DENIED.
+inline constexpr unsigned long KEY_QUERY_VALUE = 0x0001;
+inline constexpr unsigned long KEY_SET_VALUE = 0x0002;
+inline constexpr unsigned long KEY_CREATE_SUB_KEY = 0x0004;
+inline constexpr unsigned long KEY_ENUMERATE_SUB_KEYS = 0x0008;
+inline constexpr unsigned long KEY_READ = 0x20019;
+inline constexpr unsigned long KEY_WRITE = 0x20006;
+inline constexpr unsigned long KEY_ALL_ACCESS = 0xF003F;
+
+// RegCreateKeyExA options (all keys are kept) and dispositions.
+inline constexpr unsigned long REG_OPTION_NON_VOLATILE = 0;
+inline constexpr unsigned long REG_CREATED_NEW_KEY = 1;
+inline constexpr unsigned long REG_OPENED_EXISTING_KEY = 2;
+
+// Result codes.
+inline constexpr long ERROR_SUCCESS = 0;
+inline constexpr long ERROR_FILE_NOT_FOUND = 2;
+inline constexpr long ERROR_ACCESS_DENIED = 5;
+inline constexpr long ERROR_INVALID_HANDLE = 6;
+inline constexpr long ERROR_INVALID_PARAMETER = 87;
+inline constexpr long ERROR_MORE_DATA = 234;
+inline constexpr long ERROR_CANTWRITE = 1013;  // the store or entry could not be written
+inline constexpr long ERROR_KEY_DELETED = 1018;
+
+// Accepted for the argument list's sake; its contents are ignored.
+struct SECURITY_ATTRIBUTES {
+    unsigned long nLength;
+    void *lpSecurityDescriptor;
+    int bInheritHandle;
+};
+
+// Opens an existing key. A null or empty subKey opens a new handle to `root`
+// itself. ERROR_FILE_NOT_FOUND when the key does not exist; `*result` is
+// null whenever the call fails.
+long RegOpenKeyExA(HKEY root, const char *subKey, unsigned long options,
+                   unsigned long samDesired, HKEY *result);
+
+// Opens a key, creating it and any missing keys above it. `disposition`, when
+// given, receives REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
+long RegCreateKeyExA(HKEY root, const char *subKey, unsigned long reserved, char *keyClass,
+                     unsigned long options, unsigned long samDesired,
+                     const SECURITY_ATTRIBUTES *security, HKEY *result,
+                     unsigned long *disposition);
+
+// Reads a value. With null `data`, `*dataSize` receives the size needed; a
+// buffer too small gives ERROR_MORE_DATA and the size needed. `reserved`
+// must be null. `type`, `data` and `dataSize` may all be null to ask whether
+// the value exists.
+long RegQueryValueExA(HKEY key, const char *valueName, unsigned long *reserved,
+                      unsigned long *type, unsigned char *data, unsigned long *dataSize);
+
+// Writes a value: REG_SZ (stored up to the first NUL) or REG_DWORD (exactly
+// 4 bytes); any other type gives ERROR_INVALID_PARAMETER.
+long RegSetValueExA(HKEY key, const char *valueName, unsigned long reserved, unsigned long type,
+                    const unsigned char *data, unsigned long size);
+
+// Removes a value; ERROR_FILE_NOT_FOUND when there is none.
+long RegDeleteValueA(HKEY key, const char *valueName);
+
+// Removes a key that has no subkeys (ERROR_ACCESS_DENIED when it has some,
+// and for the roots and the Run key and the keys above it).
+long RegDeleteKeyA(HKEY key, const char *subKey);
+
+// Closes a handle. Closing a root is allowed and does nothing.
+long RegCloseKey(HKEY key);
+
+// Points the store and the autostart folder elsewhere (tests use a temporary
+// folder). An empty argument stands for the default place of that one:
+// GenericConfigLocation + "/Kestrum/registry.ini" and
+// GenericConfigLocation + "/autostart".
+void setRegistryLocation(const QString &storeFile, const QString &autostartFolder);
+void restoreDefaultRegistryLocation();
+QString registryStoreFile();
+QString registryAutostartFolder();
+
+}  // namespace platform
