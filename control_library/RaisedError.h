@@ -1,9 +1,10 @@
 #pragma once
 
+#include "DispatchError.h"
+
 #include <QString>
 
 #include <cstdint>
-#include <stdexcept>
 
 namespace SonbrelMP3 {
 
@@ -12,19 +13,11 @@ namespace SonbrelMP3 {
 inline constexpr char kPlayerErrorSource[] = "SBMP3Player";
 
 // An error raised by a member of the library. It reaches the host with its
-// number, its source and its description.
-class RaisedError : public std::runtime_error {
+// number, its source and its description; a host that does not link the
+// library catches it as platform::DispatchError.
+class RaisedError : public platform::DispatchError {
 public:
-    RaisedError(std::int32_t number, const QString &source, const QString &description);
-
-    std::int32_t number() const noexcept { return number_; }
-    const QString &source() const noexcept { return source_; }
-    const QString &description() const noexcept { return description_; }
-
-private:
-    std::int32_t number_;
-    QString source_;
-    QString description_;
+    using platform::DispatchError::DispatchError;
 };
 
 // Raises a code passed on from the engine or from an entry: the number

@@ -1,0 +1,204 @@
+#pragma once
+
+#include "ContainerSite.h"
+#include "HostedControl.h"
+#include "PropertyBag.h"
+
+#include <sonbrel_mp3.h>
+
+#include <QTimer>
+#include <QVariant>
+#include <QWidget>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace SonbrelMP3 {
+
+class AudioEngine;
+AudioEngine &processEngine();
+class Equalizer;
+class PlayListEntry;
+
+// The player control: a 32 x 32 control that a host places on a form,
+// points at one MPEG audio file through Filename and drives with PlayStart,
+// PlayPause, PlayStop, PlayFadeIn and PlayFadeOut. The engine plays; the
+// control keeps the playback state, notices the end of a track (from the
+// engine's status and from its 10 ms finish timer) and fetches the level,
+// wave and spectrum data.
+//
+// Every member goes on after a failing step (an engine that cannot be
+// reached, an entry that raises); only PlayStart, PlayFadeIn and GenreList
+// raise. Members that clamp an argument passed by reference write the
+// clamped value back into the caller's variable: the ...ByRef forms and
+// letChangeInterval; hosts calling by name use the value forms.
+class SBMP3Player : public QWidget, public platform::HostedControl {
+    Q_OBJECT
+    Q_INTERFACES(platform::HostedControl)
+    Q_CLASSINFO("DefaultMember", "Filename")
+    Q_CLASSINFO("AboutDispatchId", "-552")
+    Q_CLASSINFO("DispatchOrder",
+                "About,ChannelMode,Equalizer,FileSize,Copyrighted,CRCExists,DataRate,Frames,"
+                "GfxWaveFormSample,GfxWaveFormLBound,GfxWaveFormUBound,Layer,MPEGVersion,Original,"
+                "SampleRate,ID3Album,ID3Artist,ID3Comment,ID3Genre,ID3Title,ID3Year,ChangeInterval,"
+                "Filename,SpectrumAnalysis,TrackPosition,TrackLength,PlayPause,PlayStart,PlayStop,"
+                "PlayFadeIn,PlayFadeOut,IsPaused,IsPlaying,VUMeter,Channels,DeviceName,GenreList")
+    Q_PROPERTY(QString ChannelMode READ ChannelMode)
+    Q_PROPERTY(QObject *Equalizer READ equalizerObject)
+    Q_PROPERTY(qint32 FileSize READ FileSize)
+    Q_PROPERTY(QVariant Copyrighted READ Copyrighted)
+    Q_PROPERTY(bool CRCExists READ CRCExists)
+    Q_PROPERTY(qint32 DataRate READ DataRate)
+    Q_PROPERTY(qint32 Frames READ Frames)
+    Q_PROPERTY(qint32 GfxWaveFormLBound READ GfxWaveFormLBound)
+    Q_PROPERTY(qint32 GfxWaveFormUBound READ GfxWaveFormUBound)
+    Q_PROPERTY(QString Layer READ Layer)
+    Q_PROPERTY(QString MPEGVersion READ MPEGVersion)
+    Q_PROPERTY(bool Original READ Original)
+    Q_PROPERTY(qint32 SampleRate READ SampleRate)
+    Q_PROPERTY(QString ID3Album READ ID3Album WRITE setID3Album)
+    Q_PROPERTY(QString ID3Artist READ ID3Artist WRITE setID3Artist)
+    Q_PROPERTY(QString ID3Comment READ ID3Comment WRITE setID3Comment)
+    Q_PROPERTY(qint16 ID3Genre READ ID3Genre WRITE setID3Genre)
+    Q_PROPERTY(QString ID3Title READ ID3Title WRITE setID3Title)
+    Q_PROPERTY(QString ID3Year READ ID3Year WRITE setID3Year)
+    Q_PROPERTY(qint16 ChangeInterval READ ChangeInterval WRITE setChangeInterval)
+    Q_PROPERTY(QString Filename READ Filename WRITE setFilename)
+    Q_PROPERTY(qint16 TrackLength READ TrackLength)
+    Q_PROPERTY(bool IsPaused READ IsPaused)
+    Q_PROPERTY(bool IsPlaying READ IsPlaying)
+    Q_PROPERTY(qint16 Channels READ Channels WRITE setChannels)
+    Q_PROPERTY(QString DeviceName READ DeviceName WRITE setDeviceName)
+
+public:
+    explicit SBMP3Player(QWidget *parent = nullptr, AudioEngine &engine = processEngine());
+    ~SBMP3Player() override;
+
+    Q_INVOKABLE void About();
+
+    QString ChannelMode();
+    SonbrelMP3::Equalizer &equalizer() const { return *equalizer_; }
+    QObject *equalizerObject() const;
+    std::int32_t FileSize();
+    QVariant Copyrighted();
+    bool CRCExists();
+    std::int32_t DataRate();
+    std::int32_t Frames();
+    std::int16_t GfxWaveFormSampleByRef(std::int16_t &Channel, std::int16_t Index) const;
+    Q_INVOKABLE qint16 GfxWaveFormSample(int Channel, int Index) const;
+    std::int32_t GfxWaveFormLBound() const { return -32768; }
+    std::int32_t GfxWaveFormUBound() const { return 32767; }
+    QString Layer();
+    QString MPEGVersion();
+    bool Original();
+    std::int32_t SampleRate();
+
+    QString ID3Album();
+    void setID3Album(const QString &value);
+    QString ID3Artist();
+    void setID3Artist(const QString &value);
+    QString ID3Comment();
+    void setID3Comment(const QString &value);
+    std::int16_t ID3Genre();
+    void setID3Genre(std::int16_t value);
+    QString ID3Title();
+    void setID3Title(const QString &value);
+    QString ID3Year();
+    void setID3Year(const QString &value);
+
+    std::int16_t ChangeInterval() const { return changeInterval_; }
+    void letChangeInterval(std::int16_t &value);
+    void setChangeInterval(std::int16_t value) { letChangeInterval(value); }
+
+    QString Filename() const { return fileName_; }
+    void setFilename(const QString &value);
+
+    float SpectrumAnalysisByRef(std::int16_t &Channel, std::int16_t Index) const;
+    Q_INVOKABLE float SpectrumAnalysis(int Channel, int Index) const;
+    Q_INVOKABLE double TrackPosition(int From);
+    Q_INVOKABLE void setTrackPosition(int From, double value);
+    std::int16_t TrackLength();
+
+    Q_INVOKABLE void PlayPause();
+    Q_INVOKABLE void PlayStart();
+    Q_INVOKABLE void PlayStop();
+    Q_INVOKABLE void PlayFadeIn(double AttackTime);
+    void PlayFadeOutByRef(float &DecayTime);
+    Q_INVOKABLE void PlayFadeOut(float DecayTime) { PlayFadeOutByRef(DecayTime); }
+    bool IsPaused() const { return paused_; }
+    bool IsPlaying() const { return playing_; }
+    std::int16_t VUMeterByRef(std::int16_t &Channel) const;
+    Q_INVOKABLE qint16 VUMeter(int Channel) const;
+
+    std::int16_t Channels();
+    void setChannels(std::int16_t value);
+    QString DeviceName() const { return deviceName_; }
+    void setDeviceName(const QString &value);
+
+    Q_INVOKABLE QString GenreList(int Genre) const;
+
+    // Container events.
+    void setContainerSite(platform::ContainerSite *site) override { site_ = site; }
+    void InitProperties() override;
+    void ReadProperties(platform::PropertyBag &bag) override;
+    void WriteProperties(platform::PropertyBag &bag) override;
+
+    // The status update that each repaint of hWndProvider runs, and one
+    // tick of the finish timer; public so that tests can drive them.
+    void UpdateStatus();
+    void tmrIsFinished_Timer();
+    bool finishTimerRunning() const { return tmrIsFinished_.isActive(); }
+
+    // The image the control shows in its container.
+    static const QPixmap &controlImage();
+
+signals:
+    void FinishedPlaying();
+    void VisualizationUpdate();
+
+protected:
+    void customEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    // The record the engine knows as hWndProvider: invalidate posts one
+    // status event to the control, however often the engine calls it
+    // before the event is handled.
+    struct ProviderWindow : sbmp3_window {
+        SBMP3Player *owner = nullptr;
+        std::atomic<bool> pending{false};
+    };
+    static void invalidateProvider(sbmp3_window *window);
+
+    std::int16_t selectChannel(std::int16_t &channel) const;
+    void startPlayback(bool fade, double attackTime);
+    void notifyChanged(const QString &name);
+    void showReadOnlyMessage(const QString &text);
+    template <typename Value, typename Read>
+    Value fromEntry(Value noFile, Read read);
+
+    AudioEngine &engine_;
+    std::shared_ptr<SonbrelMP3::Equalizer> equalizer_;
+    std::unique_ptr<PlayListEntry> entry_;
+    std::array<std::int16_t, SBMP3_CHANNEL_SELECTORS> levels_{};
+    std::array<std::int16_t, SBMP3_CHANNEL_SELECTORS * SBMP3_WAVE_SAMPLES> wave_{};
+    std::array<float, SBMP3_CHANNEL_SELECTORS * SBMP3_SPECTRUM_BINS> spectrum_{};
+    QString fileName_;
+    std::int16_t channels_ = 2;
+    std::int16_t changeInterval_ = 100;
+    double position_ = 0.0;
+    bool playing_ = false;
+    bool paused_ = false;
+    bool timerBusy_ = false;
+    QString deviceName_;
+    float playbackRate_ = 1.0f;
+
+    QTimer tmrIsFinished_;
+    ProviderWindow hWndProvider_;
+    platform::ContainerSite *site_ = nullptr;
+};
+
+}  // namespace SonbrelMP3
