@@ -1,0 +1,203 @@
+// The library's registration records and its class factory: what a host
+// needs to create a control by ProgID without linking the library.
+#include "ControlRegistration.h"
+
+#include "Registry.h"
+#include "player/SBMP3Player.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+#include <dlfcn.h>
+
+#include <array>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+using namespace platform;
+
+struct ControlClass {
+    const char *progId;
+    const char *className;
+    const char *displayName;
+};
+
+constexpr std::array kControlClasses{
+    ControlClass{"SonbrelMP3.SBMP3Player", "SBMP3Player", "SonbrelMP3 MP3 Player Control"},
+    ControlClass{"SonbrelMP3.SBMP3PlayList", "SBMP3PlayList", "SonbrelMP3 Play List Control"},
+};
+
+constexpr long kErrorOutOfMemory = 14;
+
+// Closes a registry handle when it goes out of scope.
+struct OpenedKey {
+    HKEY key = nullptr;
+    OpenedKey() = default;
+    OpenedKey(const OpenedKey &) = delete;
+    OpenedKey &operator=(const OpenedKey &) = delete;
+    ~OpenedKey()
+    {
+        if (key)
+            RegCloseKey(key);
+    }
+};
+
+QByteArray progIdKey(const ControlClass &control)
+{
+    return QByteArray("Software\\Classes\\") + control.progId;
+}
+
+// The absolute path of this library as the loader knows it; empty when it
+// cannot be found. Symbolic links are kept, so that a record made through
+// libTarnelMP3.so follows the link when the library is updated.
+QByteArray libraryPath()
+{
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void *>(&TarnelCreateControl), &info) == 0 || !info.dli_fname ||
+        !*info.dli_fname)
+        return {};
+    return QFile::encodeName(QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath());
+}
+
+// Whether two library paths name the same file: the same path, or the same
+// file reached through links.
+bool sameLibrary(const QByteArray &left, const QByteArray &right)
+{
+    if (left == right)
+        return true;
+    const QString leftFile = QFileInfo(QFile::decodeName(left)).canonicalFilePath();
+    return !leftFile.isEmpty() && leftFile == QFileInfo(QFile::decodeName(right)).canonicalFilePath();
+}
+
+long setText(HKEY key, const char *valueName, const QByteArray &text)
+{
+    return RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const unsigned char *>(text.constData()),
+                          static_cast<unsigned long>(text.size() + 1));
+}
+
+// A REG_SZ value without its terminating NUL; nothing when the value is
+// missing or not text.
+std::optional<QByteArray> queryText(HKEY key, const char *valueName)
+{
+    for (;;) {
+        unsigned long type = 0;
+        unsigned long size = 0;
+        if (RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+            return std::nullopt;
+        QByteArray data(static_cast<qsizetype>(size) + 1, '\0');
+        size = static_cast<unsigned long>(data.size());
+        const long result = RegQueryValueExA(key, valueName, nullptr, &type,
+                                             reinterpret_cast<unsigned char *>(data.data()), &size);
+        if (result == ERROR_MORE_DATA)
+            continue;  // another process made the value longer in between
+        if (result != ERROR_SUCCESS || type != REG_SZ)
+            return std::nullopt;
+        return QByteArray(data.constData(), static_cast<qsizetype>(qstrnlen(data.constData(), size)));
+    }
+}
+
+// The class name is written before the library path, so that a host reading
+// at the same time sees either no library (not registered) or a whole record.
+long registerClass(const ControlClass &control, const QByteArray &library)
+{
+    OpenedKey opened;
+    long result = RegCreateKeyExA(HKEY_CURRENT_USER, progIdKey(control).constData(), 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &opened.key, nullptr);
+    if (result != ERROR_SUCCESS)
+        return result;
+    result = setText(opened.key, nullptr, control.displayName);
+    if (result == ERROR_SUCCESS)
+        result = setText(opened.key, "Class", control.className);
+    if (result == ERROR_SUCCESS)
+        result = setText(opened.key, "Library", library);
+    return result;
+}
+
+// A record is one key holding values only, so it goes with one
+// RegDeleteKeyA. A key that names another library, or no library, is not
+// ours and stays. Should someone have put a subkey under the record, the
+// layer refuses the deletion (it removes only keys without subkeys) and the
+// refusal is returned rather than guessing what else may go.
+long unregisterClass(const ControlClass &control, const QByteArray &library)
+{
+    const QByteArray keyName = progIdKey(control);
+    std::optional<QByteArray> registered;
+    {
+        OpenedKey opened;
+        const long result =
+            RegOpenKeyExA(HKEY_CURRENT_USER, keyName.constData(), 0, KEY_QUERY_VALUE, &opened.key);
+        if (result == ERROR_FILE_NOT_FOUND)
+            return ERROR_SUCCESS;
+        if (result != ERROR_SUCCESS)
+            return result;
+        registered = queryText(opened.key, "Library");
+    }
+    if (!registered || !sameLibrary(*registered, library))
+        return ERROR_SUCCESS;
+    const long result = RegDeleteKeyA(HKEY_CURRENT_USER, keyName.constData());
+    return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
+}
+
+// Runs `change` for every class; goes on after a failure so that as much
+// as possible is done, and returns the first error.
+template <typename Change>
+long forEachClass(Change change) noexcept
+{
+    try {
+        const QByteArray library = libraryPath();
+        if (library.isEmpty())
+            return ERROR_FILE_NOT_FOUND;
+        long firstError = ERROR_SUCCESS;
+        for (const ControlClass &control : kControlClasses) {
+            const long result = change(control, library);
+            if (firstError == ERROR_SUCCESS)
+                firstError = result;
+        }
+        return firstError;
+    } catch (const std::bad_alloc &) {
+        return kErrorOutOfMemory;
+    } catch (...) {
+        return ERROR_CANTWRITE;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+long DllRegisterServer(void)
+{
+    return forEachClass(registerClass);
+}
+
+long DllUnregisterServer(void)
+{
+    return forEachClass(unregisterClass);
+}
+
+QWidget *TarnelCreateControl(const char *className, QWidget *parent)
+{
+    try {
+        // Widgets exist only within a QApplication and on its thread; Qt
+        // aborts otherwise, so the factory declines instead.
+        const QCoreApplication *application = QCoreApplication::instance();
+        if (!className || !qobject_cast<const QApplication *>(application) ||
+            QThread::currentThread() != application->thread())
+            return nullptr;
+        if (std::strcmp(className, "SBMP3Player") == 0)
+            return new SonbrelMP3::SBMP3Player(parent);
+        // "SBMP3PlayList" is registered with the player, but the playlist
+        // control is not part of the library yet: until it is, the factory
+        // makes none and the host reports the class as not available.
+        return nullptr;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+}  // extern "C"

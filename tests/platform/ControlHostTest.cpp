@@ -1,0 +1,437 @@
+// The control host over the real libTarnelMP3.so, which this program does
+// not link: the library registers itself into a temporary registry store
+// and the player is created by ProgID and driven only by name.
+#include "ContainerSite.h"
+#include "ControlHost.h"
+#include "HostedControl.h"
+#include "Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <dlfcn.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <tuple>
+#include <utility>
+
+using namespace platform;
+
+namespace {
+
+const QString kPlayer = QStringLiteral("SonbrelMP3.SBMP3Player");
+const QString kPlayList = QStringLiteral("SonbrelMP3.SBMP3PlayList");
+
+class RecordingSite : public ContainerSite {
+public:
+    bool userMode() const override { return true; }
+    void propertyChanged(const QString &name) override { changed.append(name); }
+    void messageBox(const QString &text, const QString &, MessageIcon) override { messages.append(text); }
+
+    QStringList changed;
+    QStringList messages;
+};
+
+// Receives an event connected by its signature text, as hosts connect.
+class EventReceiver : public QObject {
+    Q_OBJECT
+public slots:
+    void onFinishedPlaying() { ++finished; }
+
+public:
+    int finished = 0;
+};
+
+// A member set with known behaviour for the late-binding rules.
+class Scripted : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(qint16 Volume READ Volume WRITE setVolume)
+    Q_PROPERTY(QString Title READ Title)
+    Q_PROPERTY(QVariant Tag READ Tag WRITE setTag)
+
+public:
+    qint16 Volume() const { return volume; }
+    void setVolume(qint16 value)
+    {
+        if (value < 0)
+            throw DispatchError(380, QStringLiteral("Scripted"), QStringLiteral("Invalid property value"));
+        volume = value;
+    }
+    QString Title() const { return QStringLiteral("fixed"); }
+    QVariant Tag() const { return tag; }
+    void setTag(const QVariant &value) { tag = value; }
+
+    Q_INVOKABLE int Add(int left, int right) { return left + right; }
+    Q_INVOKABLE QString Add(const QString &a, const QString &b, const QString &c) { return a + b + c; }
+    Q_INVOKABLE void Fail(int number)
+    {
+        throw DispatchError(number, QStringLiteral("Scripted"), QStringLiteral("failed on purpose"));
+    }
+    void notDispatched() {}
+
+    qint16 volume = 5;
+    QVariant tag;
+};
+
+template <typename Call>
+std::optional<DispatchError> errorOf(Call &&call)
+{
+    try {
+        call();
+    } catch (const DispatchError &error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+// The number of the error that `call` raises; 0 when it raises none.
+template <typename Call>
+std::int32_t numberOf(Call &&call)
+{
+    const auto error = errorOf(std::forward<Call>(call));
+    return error ? error->number() : 0;
+}
+
+class ControlHostTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        // The library carries its own copy of the registry layer, which
+        // uses the default store: the configuration folder is pointed at
+        // the temporary one, so both copies use the same file there.
+        savedConfigHome = qgetenv("XDG_CONFIG_HOME");
+        hadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.path()));
+        ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation), folder.path());
+        setRegistryLocation(storeFile(), folder.filePath(QStringLiteral("autostart")));
+
+        library = dlopen(TARNEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(library, nullptr) << dlerror();
+        registerServer = reinterpret_cast<long (*)()>(dlsym(library, "DllRegisterServer"));
+        unregisterServer = reinterpret_cast<long (*)()>(dlsym(library, "DllUnregisterServer"));
+        ASSERT_NE(registerServer, nullptr);
+        ASSERT_NE(unregisterServer, nullptr);
+    }
+
+    void TearDown() override
+    {
+        restoreDefaultRegistryLocation();
+        if (hadConfigHome)
+            qputenv("XDG_CONFIG_HOME", savedConfigHome);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    QString storeFile() const { return folder.filePath(QStringLiteral("Kestrum/registry.ini")); }
+
+    static QByteArray keyOf(const QString &progId) { return "Software\\Classes\\" + progId.toUtf8(); }
+
+    static bool keyExists(const QString &progId)
+    {
+        HKEY key = nullptr;
+        const long result = RegOpenKeyExA(HKEY_CURRENT_USER, keyOf(progId).constData(), 0, KEY_READ, &key);
+        if (key)
+            RegCloseKey(key);
+        return result == ERROR_SUCCESS;
+    }
+
+    static QByteArray textOf(const QString &progId, const char *valueName)
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, keyOf(progId).constData(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return "<no key>";
+        unsigned char data[1024] = {};
+        unsigned long size = sizeof data;
+        unsigned long type = 0;
+        const long result = RegQueryValueExA(key, valueName, nullptr, &type, data, &size);
+        RegCloseKey(key);
+        return result == ERROR_SUCCESS ? QByteArray(reinterpret_cast<const char *>(data)) : "<no value>";
+    }
+
+    static void writeRecord(const QString &progId, const QByteArray &libraryPath, const QByteArray &className)
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, keyOf(progId).constData(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_WRITE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        const auto set = [&](const char *name, const QByteArray &text) {
+            if (text.isNull())
+                return;
+            EXPECT_EQ(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const unsigned char *>(text.constData()),
+                                     static_cast<unsigned long>(text.size() + 1)),
+                      ERROR_SUCCESS);
+        };
+        set("Library", libraryPath);
+        set("Class", className);
+        RegCloseKey(key);
+    }
+
+    // The error createControl raises for `progId`; fails the test when it
+    // creates a control instead.
+    DispatchError creationError(const QString &progId)
+    {
+        QWidget parent;
+        const auto error = errorOf([&] { host.createControl(progId, &parent); });
+        EXPECT_TRUE(error.has_value()) << qPrintable(progId) << " was created";
+        return error.value_or(DispatchError(0, QString(), QString()));
+    }
+
+    QTemporaryDir folder;
+    QByteArray savedConfigHome;
+    bool hadConfigHome = false;
+    void *library = nullptr;  // never closed: created controls run its code
+    long (*registerServer)() = nullptr;
+    long (*unregisterServer)() = nullptr;
+    ControlHost host;
+};
+
+// --- Registration --------------------------------------------------------
+
+TEST_F(ControlHostTest, RegistrationRecordsBothProgIdsWithTheLoadedLibraryAndItsClass)
+{
+    ASSERT_EQ(registerServer(), 0);
+
+    EXPECT_TRUE(QFileInfo::exists(storeFile()));
+    const QString loaded = QFileInfo(QString::fromUtf8(TARNEL_LIBRARY_PATH)).canonicalFilePath();
+    for (const auto &[progId, className] : {std::pair{kPlayer, "SBMP3Player"}, std::pair{kPlayList, "SBMP3PlayList"}}) {
+        const QByteArray recorded = textOf(progId, "Library");
+        EXPECT_TRUE(QFileInfo(QFile::decodeName(recorded)).isAbsolute()) << recorded.constData();
+        EXPECT_EQ(QFileInfo(QFile::decodeName(recorded)).canonicalFilePath(), loaded);
+        EXPECT_EQ(textOf(progId, "Class"), className);
+        EXPECT_FALSE(textOf(progId, nullptr).startsWith('<')) << "no readable name";
+    }
+}
+
+TEST_F(ControlHostTest, UnregistrationRemovesOnlyTheKeysThatNameThisLibrary)
+{
+    ASSERT_EQ(registerServer(), 0);
+    // Another copy of the library has since taken over the playlist's
+    // ProgID, and an unrelated record lies beside them.
+    writeRecord(kPlayList, "/opt/other/libTarnelMP3.so", "SBMP3PlayList");
+    writeRecord(QStringLiteral("Other.Control"), "/opt/other/libOther.so", "Other");
+
+    ASSERT_EQ(unregisterServer(), 0);
+
+    EXPECT_FALSE(keyExists(kPlayer));
+    EXPECT_EQ(textOf(kPlayList, "Library"), "/opt/other/libTarnelMP3.so");
+    EXPECT_TRUE(keyExists(QStringLiteral("Other.Control")));
+    EXPECT_EQ(unregisterServer(), 0) << "unregistering twice is not an error";
+    EXPECT_EQ(creationError(kPlayer).number(), kErrorCannotCreateObject);
+}
+
+TEST_F(ControlHostTest, RegistrationToolRegistersUnregistersAndReportsFailures)
+{
+    const auto run = [&](const QStringList &arguments) {
+        QProcess tool;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.path());
+        tool.setProcessEnvironment(environment);
+        tool.start(QStringLiteral(TARNEL_REGISTER_PATH), arguments);
+        EXPECT_TRUE(tool.waitForFinished(30000));
+        return std::pair{tool.exitCode(), QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError())};
+    };
+    const QString libraryPath = QStringLiteral(TARNEL_LIBRARY_PATH);
+
+    auto [code, output] = run({libraryPath});
+    EXPECT_EQ(code, 0) << qPrintable(output);
+    EXPECT_EQ(output.count(QLatin1Char('\n')), 1) << qPrintable(output);
+    EXPECT_TRUE(keyExists(kPlayer));
+
+    std::tie(code, output) = run({QStringLiteral("--unregister"), libraryPath});
+    EXPECT_EQ(code, 0) << qPrintable(output);
+    EXPECT_FALSE(keyExists(kPlayer));
+
+    const QString missing = folder.filePath(QStringLiteral("missing/libTarnelMP3.so"));
+    std::tie(code, output) = run({missing});
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(output.contains(missing)) << qPrintable(output);
+    EXPECT_EQ(run({}).first, 1);
+}
+
+// --- Creating controls by ProgID -----------------------------------------
+
+TEST_F(ControlHostTest, CreatesThePlayerAsA32By32ChildWithItsContainerSite)
+{
+    ASSERT_EQ(registerServer(), 0);
+    QWidget parent;
+    RecordingSite site;
+
+    QWidget *control = host.createControl(kPlayer, &parent, &site);
+
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control->parentWidget(), &parent);
+    EXPECT_EQ(control->size(), QSize(32, 32));
+    EXPECT_FALSE(control->isHidden());
+    EXPECT_STREQ(control->metaObject()->className(), "SonbrelMP3::SBMP3Player");
+    EXPECT_NE(qobject_cast<HostedControl *>(control), nullptr);
+    // The site is attached: a property change reaches it.
+    setProperty(control, "ChangeInterval", QStringLiteral("250"));
+    EXPECT_EQ(site.changed, QStringList{QStringLiteral("ChangeInterval")});
+
+    // A second control comes from the library already loaded.
+    QWidget *second = host.createControl(kPlayer, &parent);
+    EXPECT_NE(second, control);
+    EXPECT_EQ(parent.findChildren<QWidget *>().size(), 2);
+
+    std::unique_ptr<QWidget> window(host.createControl(kPlayer, nullptr));
+    EXPECT_TRUE(window->isWindow());
+    EXPECT_TRUE(window->isHidden());
+}
+
+TEST_F(ControlHostTest, ReportsEachCreationFailureWithTheProgId)
+{
+    const auto expectError = [&](const QString &progId, std::int32_t number, const QString &mentioned) {
+        const DispatchError error = creationError(progId);
+        EXPECT_EQ(error.number(), number) << qPrintable(error.description());
+        EXPECT_EQ(error.source(), QStringLiteral("ControlHost"));
+        EXPECT_TRUE(error.description().contains(progId)) << qPrintable(error.description());
+        EXPECT_TRUE(error.description().contains(mentioned)) << qPrintable(error.description());
+    };
+
+    expectError(QStringLiteral("SonbrelMP3.NoSuchControl"), kErrorCannotCreateObject, QStringLiteral("not registered"));
+    expectError(QString(), kErrorCannotCreateObject, QStringLiteral("not registered"));
+    writeRecord(QStringLiteral("Test.Deeper"), TARNEL_LIBRARY_PATH, "SBMP3Player");
+    writeRecord(QStringLiteral("Test.Deeper\\Sub"), TARNEL_LIBRARY_PATH, "SBMP3Player");
+    expectError(QStringLiteral("Test.Deeper\\Sub"), kErrorCannotCreateObject, QStringLiteral("not registered"));
+
+    const QString missing = folder.filePath(QStringLiteral("gone/libTarnelMP3.so"));
+    writeRecord(QStringLiteral("Test.Missing"), QFile::encodeName(missing), "SBMP3Player");
+    expectError(QStringLiteral("Test.Missing"), kErrorCannotLoadLibrary, missing);
+
+    const QString broken = folder.filePath(QStringLiteral("libBroken.so"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a shared object");
+    file.close();
+    writeRecord(QStringLiteral("Test.Broken"), QFile::encodeName(broken), "SBMP3Player");
+    expectError(QStringLiteral("Test.Broken"), kErrorCannotLoadLibrary, broken + QStringLiteral(" cannot be loaded: "));
+
+    writeRecord(QStringLiteral("Test.Relative"), "libTarnelMP3.so", "SBMP3Player");
+    expectError(QStringLiteral("Test.Relative"), kErrorCannotLoadLibrary, QStringLiteral("not absolute"));
+
+    writeRecord(QStringLiteral("Test.NoFactory"), ENGINE_LIBRARY_PATH, "SBMP3Player");
+    expectError(QStringLiteral("Test.NoFactory"), kErrorNoSuchEntryPoint, QStringLiteral("TarnelCreateControl"));
+
+    writeRecord(QStringLiteral("Test.NoClass"), TARNEL_LIBRARY_PATH, QByteArray());
+    expectError(QStringLiteral("Test.NoClass"), kErrorCannotCreateObject, QStringLiteral("no class"));
+
+    writeRecord(QStringLiteral("Test.Unknown"), TARNEL_LIBRARY_PATH, "NoSuchClass");
+    expectError(QStringLiteral("Test.Unknown"), kErrorCannotCreateObject, QStringLiteral("'NoSuchClass'"));
+
+    // Registered, but the playlist control is not made by the library yet.
+    ASSERT_EQ(registerServer(), 0);
+    expectError(kPlayList, kErrorCannotCreateObject, QStringLiteral("'SBMP3PlayList'"));
+}
+
+// --- Driving a control by name -------------------------------------------
+
+TEST_F(ControlHostTest, DrivesThePlayerOnlyByName)
+{
+    ASSERT_EQ(registerServer(), 0);
+    QWidget parent;
+    QObject *player = host.createControl(kPlayer, &parent);
+
+    setProperty(player, "Filename", folder.filePath(QStringLiteral("missing.mp3")));
+    EXPECT_EQ(getProperty(player, "Filename"), QVariant(QString()));
+    EXPECT_EQ(getProperty(player, "IsPlaying"), QVariant(false));
+    EXPECT_EQ(getProperty(player, "isplaying"), QVariant(false)) << "names compare without regard to case";
+    EXPECT_FALSE(call(player, "PlayStop").isValid());
+    EXPECT_EQ(call(player, "GenreList", {QStringLiteral("17")}), QVariant(QStringLiteral("Rock")));
+    EXPECT_NE(getProperty(player, "Equalizer").value<QObject *>(), nullptr);
+
+    // An error raised inside the library reaches the host as raised.
+    const auto raised = errorOf([&] { call(player, "GenreList", {40000}); });
+    ASSERT_TRUE(raised);
+    EXPECT_EQ(raised->number(), 30103);
+    EXPECT_EQ(raised->source(), QStringLiteral("SBMP3Player"));
+    EXPECT_FALSE(raised->description().isEmpty());
+
+    for (const auto &failing : {std::function<void()>([&] { call(player, "PlayRewind"); }),
+                                std::function<void()>([&] { getProperty(player, "Volume"); }),
+                                std::function<void()>([&] { setProperty(player, "Volume", 3); })}) {
+        const auto error = errorOf(failing);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->number(), kErrorNoSuchMember);
+        EXPECT_TRUE(error->description().contains(QStringLiteral("doesn't support this property or method")));
+    }
+    const auto named = errorOf([&] { call(player, "PlayRewind"); });
+    ASSERT_TRUE(named);
+    EXPECT_TRUE(named->description().contains(QStringLiteral("'PlayRewind'"))) << qPrintable(named->description());
+    EXPECT_EQ(numberOf([&] { setProperty(player, "IsPlaying", true); }), kErrorPropertyReadOnly);
+}
+
+TEST_F(ControlHostTest, HostsConnectToEventsBySignature)
+{
+    ASSERT_EQ(registerServer(), 0);
+    QWidget parent;
+    QObject *player = host.createControl(kPlayer, &parent);
+    EventReceiver receiver;
+
+    EXPECT_TRUE(QObject::connect(player, SIGNAL(FinishedPlaying()), &receiver, SLOT(onFinishedPlaying())));
+    QMetaObject::invokeMethod(player, "FinishedPlaying");
+    EXPECT_EQ(receiver.finished, 1);
+
+    // A host learns that an event does not exist from connect's result.
+    EXPECT_FALSE(QObject::connect(player, SIGNAL(NoSuchEvent()), &receiver, SLOT(onFinishedPlaying())));
+}
+
+// --- Late-binding rules --------------------------------------------------
+
+TEST(LateBinding, ConvertsArgumentsAndChoosesTheFormByArgumentCount)
+{
+    Scripted object;
+
+    EXPECT_EQ(call(&object, "Add", {QStringLiteral("2"), 3.0}), QVariant(5));
+    EXPECT_EQ(call(&object, "add", {1, 2, QStringLiteral("x")}), QVariant(QStringLiteral("12x")));
+    setProperty(&object, "Volume", QStringLiteral("42"));
+    EXPECT_EQ(object.volume, 42);
+    EXPECT_EQ(call(&object, "Volume"), QVariant::fromValue<qint16>(42)) << "a property read as a call";
+    const QVariant list = QStringList{QStringLiteral("a"), QStringLiteral("b")};
+    setProperty(&object, "Tag", list);
+    EXPECT_EQ(getProperty(&object, "Tag"), list) << "a QVariant property passes values unchanged";
+
+    const auto mismatch = errorOf([&] { call(&object, "Add", {QStringLiteral("two"), 3}); });
+    ASSERT_TRUE(mismatch);
+    EXPECT_EQ(mismatch->number(), kErrorTypeMismatch);
+    EXPECT_EQ(numberOf([&] { setProperty(&object, "Volume", QStringLiteral("loud")); }), kErrorTypeMismatch);
+    EXPECT_EQ(object.volume, 42);
+
+    const auto count = errorOf([&] { call(&object, "Add", {1}); });
+    ASSERT_TRUE(count);
+    EXPECT_EQ(count->number(), kErrorWrongArgumentCount);
+    EXPECT_TRUE(count->description().contains(QStringLiteral("2 or 3"))) << qPrintable(count->description());
+
+    EXPECT_EQ(numberOf([&] { setProperty(&object, "Title", QStringLiteral("new")); }), kErrorPropertyReadOnly);
+    EXPECT_EQ(numberOf([&] { call(&object, "notDispatched"); }), kErrorNoSuchMember);
+    EXPECT_EQ(numberOf([&] { call(nullptr, "Add", {1, 2}); }), kErrorObjectNotSet);
+}
+
+TEST(LateBinding, ErrorsRaisedByMembersReachTheCallerUnchanged)
+{
+    Scripted object;
+
+    const auto fromMethod = errorOf([&] { call(&object, "Fail", {30075}); });
+    ASSERT_TRUE(fromMethod);
+    EXPECT_EQ(fromMethod->number(), 30075);
+    EXPECT_EQ(fromMethod->source(), QStringLiteral("Scripted"));
+    EXPECT_EQ(fromMethod->description(), QStringLiteral("failed on purpose"));
+
+    const auto fromSetter = errorOf([&] { setProperty(&object, "Volume", -1); });
+    ASSERT_TRUE(fromSetter);
+    EXPECT_EQ(fromSetter->number(), 380);
+    EXPECT_EQ(object.volume, 5);
+}
+
+}  // namespace
+
+#include "ControlHostTest.moc"
