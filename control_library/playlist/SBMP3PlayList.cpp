@@ -1,0 +1,178 @@
+#include "playlist/SBMP3PlayList.h"
+
+#include "RaisedError.h"
+#include "playlist/PlayListEntry.h"
+
+#include <QPainter>
+#include <QPixmap>
+#include <QResizeEvent>
+
+#include <cmath>
+
+namespace SonbrelMP3 {
+
+namespace {
+
+constexpr int kControlSize = 32;
+const QString kAddEntrySource = QStringLiteral("SonbrelMP3.SBMP3PlayList.AddEntry");
+// RemoveEntry's error names no source of its own; it carries the member's
+// name in the same form as AddEntry's.
+const QString kRemoveEntrySource = QStringLiteral("SonbrelMP3.SBMP3PlayList.RemoveEntry");
+
+}  // namespace
+
+SBMP3PlayList::SBMP3PlayList(QWidget *parent, AudioEngine &engine) : QWidget(parent), engine_(engine)
+{
+    setFixedSize(kControlSize, kControlSize);
+}
+
+SBMP3PlayList::~SBMP3PlayList() = default;
+
+void SBMP3PlayList::About()
+{
+    // The library's About box comes with its own dialog.
+}
+
+bool SBMP3PlayList::AddEntry(const QString &Filename, qint32 BeforeFile, qint32 AfterFile, const QString &Key)
+{
+    auto entry = std::make_shared<PlayListEntry>(engine_);
+    std::int32_t code = 0;
+    runStep([&] { code = entry->SetFileName(Filename); });
+    if (code != 0)
+        raiseCode(code);
+    if (!Key.isEmpty()) {
+        entry->SetKey(Key);
+        if (!entries_.Add(entry, Key, BeforeFile, AfterFile))
+            throw RaisedError(457, kAddEntrySource,
+                              QStringLiteral("This key is already associated with an element of this collection."));
+    } else if (!entries_.Add(entry, {}, BeforeFile, AfterFile)) {
+        // A place that does not exist: the entry is not in the list, so its
+        // length must not count, and the caller hears of it.
+        throw RaisedError(9, kAddEntrySource, QStringLiteral("Subscript out of range"));
+    }
+    std::int16_t length = 0;
+    runStep([&] { length = entry->TrackLength(); });
+    totalTime_ += length;
+    return true;
+}
+
+void SBMP3PlayList::Clear()
+{
+    const int count = entries_.Count();
+    for (int i = 0; i < count; ++i)
+        entries_.Remove(1);
+    totalTime_ = 0.0;
+}
+
+void SBMP3PlayList::setFilename(const QString &value)
+{
+    playListFile_ = value;
+    if (site_ != nullptr)
+        runStep([&] { site_->propertyChanged(QStringLiteral("FileName")); });
+}
+
+SBMP3PlayList::Index SBMP3PlayList::readIndex(const QVariant &index)
+{
+    Index result;
+    const auto type = index.metaType().id();
+    if (type == QMetaType::QString || type == QMetaType::QByteArray || type == QMetaType::QChar) {
+        result.isKey = true;
+        result.key = index.toString();
+        result.text = result.key;
+        return result;
+    }
+    bool ok = false;
+    const double number = index.toDouble(&ok);
+    // Numbers round half to even, as positions always have.
+    if (ok && std::isfinite(number) && std::fabs(number) < 2147483647.0)
+        result.position = static_cast<int>(std::nearbyint(number));
+    result.text = QString::number(result.position);
+    return result;
+}
+
+std::shared_ptr<PlayListEntry> SBMP3PlayList::lookUp(const Index &index) const
+{
+    return index.isKey ? entries_.Item(index.key) : entries_.Item(index.position);
+}
+
+std::shared_ptr<PlayListEntry> SBMP3PlayList::entry(const QVariant &index) const
+{
+    return lookUp(readIndex(index));
+}
+
+QObject *SBMP3PlayList::PlayListEntries(const QVariant &Index) const
+{
+    return entry(Index).get();
+}
+
+QVariantList SBMP3PlayList::NewEnum() const
+{
+    QVariantList list;
+    for (const auto &item : entries_.entries())
+        list.append(QVariant::fromValue(static_cast<QObject *>(item.get())));
+    return list;
+}
+
+void SBMP3PlayList::RemoveEntry(const QVariant &Index)
+{
+    const auto index = readIndex(Index);
+    const auto found = lookUp(index);
+    if (!found)
+        throw RaisedError(30078, kRemoveEntrySource,
+                          QStringLiteral("There is no PlayList entry ") + index.text + QStringLiteral("."));
+    std::int16_t length = 0;
+    runStep([&] { length = found->TrackLength(); });
+    totalTime_ -= length;
+    if (index.isKey)
+        entries_.Remove(index.key);
+    else
+        entries_.Remove(index.position);
+    if (totalTime_ < 0.0)
+        totalTime_ = 0.0;
+}
+
+void SBMP3PlayList::ReadProperties(platform::PropertyBag &bag)
+{
+    runStep([&] { playListFile_ = bag.ReadProperty(QStringLiteral("FileName"), QString()).toString(); });
+}
+
+void SBMP3PlayList::WriteProperties(platform::PropertyBag &bag)
+{
+    runStep([&] { bag.WriteProperty(QStringLiteral("FileName"), playListFile_, QString()); });
+}
+
+const QPixmap &SBMP3PlayList::controlImage()
+{
+    // "PLAYLIST_CONTROL": the player's dark tile with a numbered list.
+    static const QPixmap image = [] {
+        QPixmap pixmap(kControlSize, kControlSize);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(20, 28, 38), 1));
+        painter.setBrush(QColor(44, 58, 76));
+        painter.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 5, 5);
+        for (int row = 0; row < 4; ++row) {
+            const int y = 6 + row * 6;
+            painter.fillRect(QRect(5, y, 3, 3), QColor(255, 205, 80));
+            painter.fillRect(QRect(10, y, row % 2 == 0 ? 17 : 13, 3), QColor(90, 220, 120));
+        }
+        return pixmap;
+    }();
+    return image;
+}
+
+void SBMP3PlayList::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, controlImage());
+}
+
+void SBMP3PlayList::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (event->size() != QSize(kControlSize, kControlSize))
+        resize(kControlSize, kControlSize);
+}
+
+}  // namespace SonbrelMP3
