@@ -4,6 +4,7 @@
 
 #include "Registry.h"
 #include "player/SBMP3Player.h"
+#include "playlist/SBMP3PlayList.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -191,9 +192,8 @@ QWidget *TarnelCreateControl(const char *className, QWidget *parent)
             return nullptr;
         if (std::strcmp(className, "SBMP3Player") == 0)
             return new SonbrelMP3::SBMP3Player(parent);
-        // "SBMP3PlayList" is registered with the player, but the playlist
-        // control is not part of the library yet: until it is, the factory
-        // makes none and the host reports the class as not available.
+        if (std::strcmp(className, "SBMP3PlayList") == 0)
+            return new SonbrelMP3::SBMP3PlayList(parent);
         return nullptr;
     } catch (...) {
         return nullptr;

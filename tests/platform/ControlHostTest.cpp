@@ -328,9 +328,23 @@ TEST_F(ControlHostTest, ReportsEachCreationFailureWithTheProgId)
     writeRecord(QStringLiteral("Test.Unknown"), TARNEL_LIBRARY_PATH, "NoSuchClass");
     expectError(QStringLiteral("Test.Unknown"), kErrorCannotCreateObject, QStringLiteral("'NoSuchClass'"));
 
-    // Registered, but the playlist control is not made by the library yet.
+}
+
+TEST_F(ControlHostTest, CreatesThePlayListByItsProgId)
+{
     ASSERT_EQ(registerServer(), 0);
-    expectError(kPlayList, kErrorCannotCreateObject, QStringLiteral("'SBMP3PlayList'"));
+    QWidget parent;
+    QObject *list = host.createControl(kPlayList, &parent);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(getProperty(list, "Count").toInt(), 0);
+    EXPECT_EQ(static_cast<QWidget *>(list)->size(), QSize(32, 32));
+    try {
+        call(list, "RemoveEntry", {3});
+        FAIL() << "no error";
+    } catch (const platform::DispatchError &error) {
+        EXPECT_EQ(error.number(), 30078);
+        EXPECT_EQ(error.description(), QStringLiteral("There is no PlayList entry 3."));
+    }
 }
 
 // --- Driving a control by name -------------------------------------------
