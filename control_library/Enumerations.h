@@ -34,4 +34,35 @@ enum SonbrelMP3Seek {
 };
 Q_ENUM_NS(SonbrelMP3Seek)
 
+// What SBMP3PlayList::Sort compares.
+enum SonbrelPlayListSortType {
+    sbrMP3SortByFile = 0,
+    sbrMP3SortByID3Title = 1,
+    sbrMP3SortByID3Tag = 2,
+    sbrMP3SortByTime = 3,
+};
+Q_ENUM_NS(SonbrelPlayListSortType)
+
+// The direction of SBMP3PlayList::Sort; the descending and ascending values
+// are the results of a three-way comparison (first before second: -1,
+// first after second: 1). Random shuffles the list.
+enum SonbrelPlayListSortOrder {
+    sbrMP3SortDescending = -1,
+    sbrMP3SortRandom = 0,
+    sbrMP3SortAscending = 1,
+};
+Q_ENUM_NS(SonbrelPlayListSortOrder)
+
+// Where SBMP3PlayList::MovePlayListEntry puts an entry.
+enum SonbrelPlayListMovement {
+    sbrMP3MoveNone = 0,
+    sbrMP3MoveUpOne = 1,
+    sbrMP3MoveDownOne = 2,
+    sbrMP3MoveToTop = 3,
+    sbrMP3MoveToBottom = 4,
+    sbrMP3MoveBeforeFile = 5,
+    sbrMP3MoveAfterFile = 6,
+};
+Q_ENUM_NS(SonbrelPlayListMovement)
+
 }  // namespace SonbrelMP3
