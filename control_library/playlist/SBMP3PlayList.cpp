@@ -2,6 +2,8 @@
 
 #include "RaisedError.h"
 #include "playlist/PlayListEntry.h"
+#include "playlist/PlayListFile.h"
+#include "playlist/PlayListOrder.h"
 
 #include <QPainter>
 #include <QPixmap>
@@ -21,7 +23,8 @@ const QString kRemoveEntrySource = QStringLiteral("SonbrelMP3.SBMP3PlayList.Remo
 
 }  // namespace
 
-SBMP3PlayList::SBMP3PlayList(QWidget *parent, AudioEngine &engine) : QWidget(parent), engine_(engine)
+SBMP3PlayList::SBMP3PlayList(QWidget *parent, AudioEngine &engine)
+    : QWidget(parent), engine_(engine), random_(std::make_unique<SystemRandomSource>())
 {
     setFixedSize(kControlSize, kControlSize);
 }
@@ -33,8 +36,15 @@ void SBMP3PlayList::About()
     // The library's About box comes with its own dialog.
 }
 
+void SBMP3PlayList::setRandomSource(std::unique_ptr<RandomSource> random)
+{
+    if (random)
+        random_ = std::move(random);
+}
+
 bool SBMP3PlayList::AddEntry(const QString &Filename, qint32 BeforeFile, qint32 AfterFile, const QString &Key)
 {
+    runStep([&] { random_->reseedFromClock(); });
     auto entry = std::make_shared<PlayListEntry>(engine_);
     std::int32_t code = 0;
     runStep([&] { code = entry->SetFileName(Filename); });
@@ -62,6 +72,46 @@ void SBMP3PlayList::Clear()
     for (int i = 0; i < count; ++i)
         entries_.Remove(1);
     totalTime_ = 0.0;
+}
+
+// Errors that name no source carry the member's name, in the same form as
+// AddEntry's.
+template <typename Step>
+void SBMP3PlayList::withSource(const QString &member, Step &&step)
+{
+    try {
+        step();
+    } catch (const RaisedError &error) {
+        if (!error.source().isEmpty())
+            throw;
+        throw RaisedError(error.number(), QStringLiteral("SonbrelMP3.SBMP3PlayList.") + member, error.description());
+    }
+}
+
+void SBMP3PlayList::LoadPlayList(const QVariant &Filename)
+{
+    const std::optional<QString> name = Filename.isValid() ? std::optional(Filename.toString()) : std::nullopt;
+    withSource(QStringLiteral("LoadPlayList"), [&] {
+        loadPlayListFile(
+            playListFile_, name, [&] { Clear(); }, [&](const QString &path) { AddEntry(path); });
+    });
+}
+
+void SBMP3PlayList::SavePlayList(const QVariant &Filename)
+{
+    const std::optional<QString> name = Filename.isValid() ? std::optional(Filename.toString()) : std::nullopt;
+    withSource(QStringLiteral("SavePlayList"), [&] { savePlayListFile(playListFile_, name, entries_); });
+}
+
+void SBMP3PlayList::MovePlayListEntry(qint32 FileToMove, qint32 MoveTo, qint32 TargetFile)
+{
+    withSource(QStringLiteral("MovePlayListEntry"),
+               [&] { SonbrelMP3::MovePlayListEntry(entries_, FileToMove, MoveTo, TargetFile, *random_); });
+}
+
+void SBMP3PlayList::Sort(qint32 SortType, qint32 SortOrder)
+{
+    withSource(QStringLiteral("Sort"), [&] { SonbrelMP3::Sort(entries_, SortType, SortOrder, *random_); });
 }
 
 void SBMP3PlayList::setFilename(const QString &value)

@@ -53,6 +53,16 @@ public:
     Q_INVOKABLE bool AddEntry(const QString &Filename, qint32 BeforeFile = 0, qint32 AfterFile = 0,
                               const QString &Key = QString());
     Q_INVOKABLE void Clear();
+    // Replaces the list with the entries of an extended M3U file; a given
+    // Filename is stored first, even when the load then fails.
+    Q_INVOKABLE void LoadPlayList(const QVariant &Filename = QVariant());
+    // Writes the list to an extended M3U file, beside and then renamed.
+    Q_INVOKABLE void SavePlayList(const QVariant &Filename = QVariant());
+    // Moves one entry (SonbrelPlayListMovement); TargetFile for the moves
+    // before or after another entry.
+    Q_INVOKABLE void MovePlayListEntry(qint32 FileToMove, qint32 MoveTo, qint32 TargetFile = 0);
+    // Sorts (SonbrelPlayListSortType, SonbrelPlayListSortOrder) or shuffles.
+    Q_INVOKABLE void Sort(qint32 SortType, qint32 SortOrder);
     std::int32_t Count() const { return entries_.Count(); }
     QString Filename() const { return playListFile_; }
     void setFilename(const QString &value);
@@ -66,6 +76,9 @@ public:
     double TotalPlayListTime() const { return totalTime_; }
 
     const EntryCollection &entries() const { return entries_; }
+    // The generator that keys and shuffles are drawn from; tests give a
+    // seeded one. AddEntry reseeds it from the clock.
+    void setRandomSource(std::unique_ptr<RandomSource> random);
 
     // Container events.
     void setContainerSite(platform::ContainerSite *site) override { site_ = site; }
@@ -90,9 +103,12 @@ private:
     };
     static Index readIndex(const QVariant &index);
     std::shared_ptr<PlayListEntry> lookUp(const Index &index) const;
+    template <typename Step>
+    void withSource(const QString &member, Step &&step);
 
     AudioEngine &engine_;
     EntryCollection entries_;
+    std::unique_ptr<RandomSource> random_;
     double totalTime_ = 0.0;
     QString playListFile_;
     platform::ContainerSite *site_ = nullptr;

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 namespace SonbrelMP3 {
 namespace {
 
@@ -132,6 +135,49 @@ TEST_F(PlayListTest, FilenameIsAnnouncedAndPersistedWithItsDefaultLeftOut)
     EXPECT_EQ(restored.Filename(), QStringLiteral("/music/morning.m3u"));
     restored.resize(200, 100);
     EXPECT_EQ(restored.size(), QSize(32, 32));
+}
+
+TEST_F(PlayListTest, SavesLoadsMovesAndSortsThroughTheControl)
+{
+    QTemporaryDir folder;
+    const QString playList = folder.filePath(QStringLiteral("morning.m3u"));
+    // The fake's files live under /music; the playlist names them absolutely.
+    for (int i : {3, 1, 2})
+        list.AddEntry(file(i), 0, 0, QStringLiteral("key%1").arg(i));
+    list.SavePlayList(playList);
+    EXPECT_EQ(list.Filename(), playList) << "the argument is stored";
+    EXPECT_TRUE(site.notices.isEmpty()) << "without the setter's notice";
+
+    SBMP3PlayList loaded(nullptr, engine);
+    loaded.LoadPlayList(playList);
+    ASSERT_EQ(loaded.Count(), 3);
+    EXPECT_DOUBLE_EQ(loaded.TotalPlayListTime(), 600.0);
+    EXPECT_EQ(loaded.entry(1)->Filename(), file(3));
+    EXPECT_EQ(loaded.entry(QStringLiteral("key3")), nullptr) << "keys are not kept in the file";
+
+    list.Sort(0, 1); // by file, ascending
+    EXPECT_EQ(order(), "123");
+    EXPECT_DOUBLE_EQ(list.TotalPlayListTime(), 600.0);
+    EXPECT_EQ(list.entry(QStringLiteral("key1")), nullptr) << "sorting renews the keys";
+    EXPECT_EQ(list.entry(1)->Key(), QStringLiteral("key1")) << "the entry keeps the key it was given";
+    list.MovePlayListEntry(3, 3); // to the top
+    EXPECT_EQ(order(), "312");
+
+    const auto missingTarget = raisedBy([&] { list.MovePlayListEntry(1, 5, 9); });
+    EXPECT_EQ(missingTarget.number(), 30078);
+    EXPECT_EQ(missingTarget.source(), QStringLiteral("SonbrelMP3.SBMP3PlayList.MovePlayListEntry"));
+    const auto noName = raisedBy([&] { SBMP3PlayList(nullptr, engine).LoadPlayList(); });
+    EXPECT_EQ(noName.number(), 30077);
+    EXPECT_EQ(noName.source(), QStringLiteral("SBMP3PlayList.LoadPlayList"));
+    QFile wrong(folder.filePath(QStringLiteral("wrong.m3u")));
+    ASSERT_TRUE(wrong.open(QIODevice::WriteOnly));
+    wrong.write("#extm3u\r\n/music/1.mp3\r\n");
+    wrong.close();
+    const auto refused = raisedBy([&] { loaded.LoadPlayList(wrong.fileName()); });
+    EXPECT_EQ(refused.number(), 30077);
+    EXPECT_EQ(refused.description(), QStringLiteral("A valid playlist file name must be selected in order to load or save it."));
+    EXPECT_EQ(loaded.Count(), 3) << "a refused header leaves the list alone";
+    EXPECT_EQ(loaded.Filename(), wrong.fileName());
 }
 
 TEST_F(PlayListTest, EntriesAreReachableByNameAndInOrder)
