@@ -58,7 +58,9 @@ bool SBMP3PlayList::AddEntry(const QString &Filename, qint32 BeforeFile, qint32 
     } else if (!entries_.Add(entry, {}, BeforeFile, AfterFile)) {
         // A place that does not exist: the entry is not in the list, so its
         // length must not count, and the caller hears of it.
-        throw RaisedError(9, kAddEntrySource, QStringLiteral("Subscript out of range"));
+        const qint32 place = BeforeFile > 0 ? BeforeFile : AfterFile;
+        throw RaisedError(30078, kAddEntrySource,
+                          QStringLiteral("There is no PlayList entry %1.").arg(place));
     }
     std::int16_t length = 0;
     runStep([&] { length = entry->TrackLength(); });

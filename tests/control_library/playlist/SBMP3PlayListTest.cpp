@@ -89,8 +89,9 @@ TEST_F(PlayListTest, RejectedFilesAndMissingPlacesLeaveListAndTotalAlone)
     EXPECT_EQ(rejected.source(), QStringLiteral("SBMP3Player"));
     EXPECT_EQ(raisedBy([&] { list.AddEntry(QStringLiteral("/music/none.mp3")); }).number(), 53);
     EXPECT_EQ(raisedBy([&] { list.AddEntry(file(2), 3, 0, QStringLiteral("Other")); }).number(), 457);
-    EXPECT_EQ(raisedBy([&] { list.AddEntry(file(2), 0, 7); }).number(), 9)
-        << "a place that does not exist is reported also without a key";
+    const auto noPlace = raisedBy([&] { list.AddEntry(file(2), 0, 7); });
+    EXPECT_EQ(noPlace.number(), 30078) << "a place that does not exist is reported also without a key";
+    EXPECT_EQ(noPlace.description(), QStringLiteral("There is no PlayList entry 7."));
     EXPECT_EQ(list.Count(), 1);
     EXPECT_DOUBLE_EQ(list.TotalPlayListTime(), 100.0);
     EXPECT_EQ(list.entry(QStringLiteral("wake"))->Key(), QStringLiteral("Wake"));
