@@ -76,8 +76,8 @@ void SBMP3PlayList::Clear()
     totalTime_ = 0.0;
 }
 
-// Errors that name no source carry the member's name, in the same form as
-// AddEntry's.
+// Errors of loading and saving that name no source carry the member's name,
+// in the same form as AddEntry's.
 template <typename Step>
 void SBMP3PlayList::withSource(const QString &member, Step &&step)
 {
@@ -107,8 +107,8 @@ void SBMP3PlayList::SavePlayList(const QVariant &Filename)
 
 void SBMP3PlayList::MovePlayListEntry(qint32 FileToMove, qint32 MoveTo, qint32 TargetFile)
 {
-    withSource(QStringLiteral("MovePlayListEntry"),
-               [&] { SonbrelMP3::MovePlayListEntry(entries_, FileToMove, MoveTo, TargetFile, *random_); });
+    // Its one error carries an empty source text on purpose.
+    SonbrelMP3::MovePlayListEntry(entries_, FileToMove, MoveTo, TargetFile, *random_);
 }
 
 void SBMP3PlayList::Sort(qint32 SortType, qint32 SortOrder)

@@ -166,7 +166,8 @@ TEST_F(PlayListTest, SavesLoadsMovesAndSortsThroughTheControl)
 
     const auto missingTarget = raisedBy([&] { list.MovePlayListEntry(1, 5, 9); });
     EXPECT_EQ(missingTarget.number(), 30078);
-    EXPECT_EQ(missingTarget.source(), QStringLiteral("SonbrelMP3.SBMP3PlayList.MovePlayListEntry"));
+    EXPECT_EQ(missingTarget.source(), QString());
+    EXPECT_EQ(missingTarget.description(), QStringLiteral("There is no PlayList entry '9'."));
     const auto noName = raisedBy([&] { SBMP3PlayList(nullptr, engine).LoadPlayList(); });
     EXPECT_EQ(noName.number(), 30077);
     EXPECT_EQ(noName.source(), QStringLiteral("SBMP3PlayList.LoadPlayList"));
