@@ -1,1 +1,81 @@
 #pragma once
+
+#include "AlarmSettings.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace kestrum {
+
+// The settings file Kestrum.conf: one value per line, in a fixed order, no
+// keys. Line 1 the alarm time "hour,minute,half"; lines 2 to 8 snoozeMinutes,
+// playOrder, nextTuneIndex, selectedTuneIndex, repeatTune, autoStart,
+// startInTray in decimal; line 9 the alarm message; every further line one
+// tune entry "path,name". Written with CR LF.
+//
+// The reader never fails: a missing, bad or absent line gives its design
+// value and the other lines are still read.
+
+inline constexpr char kSettingsFileName[] = "Kestrum.conf";
+// The tune line of the shipped file; on reading it becomes a full path in the
+// program's folder, where the default tune is installed.
+inline constexpr char kDefaultTuneLine[] = "Zorvin.mp3,Zorvin";
+
+// What the settings file holds besides the AlarmSettings record: the texts of
+// the alarm-time labels (txtAlHr, txtAlMin, txtAlAMPM) and of the message
+// label (lblMessage), and the tune lines that did not fit the record's slots,
+// which are written back unchanged so that nothing in the file is lost.
+struct LoadedSettings {
+    QString alarmHour = QStringLiteral("1");
+    QString alarmMinute = QStringLiteral("01");
+    QString alarmHalf = QStringLiteral("AM");
+    QString message = QStringLiteral("Wakie, Wakie !");
+    QStringList extraTunes;
+};
+
+// The design values of the record: alarm 1:01 AM, snooze 10 minutes, order 0,
+// the default message, the default tune (a full path in programFolder) as the
+// only entry, every flag 0.
+AlarmSettings defaultSettings(const QString &programFolder);
+
+// The default tune entry with its full path: programFolder/Zorvin.mp3,Zorvin.
+QString defaultTuneEntry(const QString &programFolder);
+
+// programFolder/Kestrum.conf.
+QString settingsFilePath(const QString &programFolder);
+
+// Fills the record (all but alarmTune) and the label texts from the lines of
+// the file, line by line:
+// - line 1 is trimmed of spaces and split at every ","; the first three
+//   fields are hour, minute and half, alarmText is the three joined; fewer
+//   than three fields or an empty one give 1, 01, AM;
+// - lines 2 to 8 are trimmed and rounded to a whole number, a half to the
+//   even neighbour; a line that is no number or does not fit its field (line 6
+//   0 to 255, the others 16-bit) gives its design value;
+// - line 9 is trimmed and is the message;
+// - every later line is trimmed and stored as the next tune; the bare default
+//   tune line becomes a full path in programFolder; blank lines are skipped;
+//   lines beyond the 101 slots go to loaded.extraTunes;
+// - no tune at all gives the default tune as the only one, and
+//   nextTuneIndex or selectedTuneIndex outside the list become 0.
+// Starting in the notification area (startInTray 1) is the caller's step.
+void settingsFromLines(const QStringList &lines, AlarmSettings &settings, LoadedSettings &loaded,
+                       const QString &programFolder);
+
+// The lines of the file: the three alarm-time label texts joined by ",", the
+// numbers in decimal, alarmMessage unchanged, tunes[0] to tunes[tuneCount - 1],
+// then loaded.extraTunes. loaded.message is not written: alarmMessage is.
+QStringList linesFromSettings(const AlarmSettings &settings, const LoadedSettings &loaded);
+
+// Reads the file at path into the record and label texts. A file that cannot
+// be read gives the design values everywhere; returns false then.
+bool loadSettingsFile(const QString &path, AlarmSettings &settings, LoadedSettings &loaded,
+                      const QString &programFolder);
+
+// Writes the file with CR LF endings beside path and renames it over path, so
+// that a failure leaves the old file whole. On failure it says so on standard
+// error and returns false.
+bool saveSettingsFile(const QString &path, const AlarmSettings &settings,
+                      const LoadedSettings &loaded);
+
+}  // namespace kestrum
