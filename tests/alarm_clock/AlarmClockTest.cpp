@@ -1,1 +1,683 @@
+#include "AlarmClock.h"
+
 #include <gtest/gtest.h>
+
+#include <QLocale>
+
+#include <limits>
+#include <set>
+#include <vector>
+
+using namespace kestrum;
+
+namespace {
+
+const QString kDefaultTune = QStringLiteral("/opt/kestrum/Zorvin.mp3");
+
+class FakeClock : public Clock {
+public:
+    QDateTime time{QDate(2024, 3, 5), QTime(6, 0, 0)};
+    QDateTime now() const override { return time; }
+};
+
+// Fires only when the test says so.
+class FakeTimer : public Timer {
+public:
+    int ms = 0;
+    bool active = false;
+    std::function<void()> callback;
+
+    void setInterval(int milliseconds) override { ms = milliseconds; }
+    int interval() const override { return ms; }
+    void start() override { active = true; }
+    void stop() override { active = false; }
+    bool isActive() const override { return active; }
+    void setTimeout(std::function<void()> cb) override { callback = std::move(cb); }
+    void fire()
+    {
+        if (active && callback)
+            callback();
+    }
+};
+
+class FakePlayer : public Player {
+public:
+    QString filename;
+    bool playing = false;
+    int starts = 0;
+    int stops = 0;
+    std::vector<QString> started;   // file of each successful PlayStart
+    std::set<QString> missing;      // PlayStart raises
+    std::set<QString> rejected;     // PlayStart returns, nothing plays
+    std::function<void()> finishedHandler;
+
+    void setFilename(const QString &path) override { filename = path; }
+    void PlayStart() override
+    {
+        ++starts;
+        if (missing.count(filename))
+            throw platform::DispatchError(53, QStringLiteral("SBMP3Player"), QStringLiteral("File not found"));
+        playing = !rejected.count(filename);
+        if (playing)
+            started.push_back(filename);
+    }
+    void PlayStop() override
+    {
+        ++stops;
+        playing = false;
+    }
+    bool IsPlaying() const override { return playing; }
+    void setFinishedPlaying(std::function<void()> handler) override { finishedHandler = std::move(handler); }
+    // The file played to its end.
+    void finish()
+    {
+        playing = false;
+        if (finishedHandler)
+            finishedHandler();
+    }
+};
+
+class RecordingView : public AlarmView {
+public:
+    QString hour, minute, second, half;
+    int clockShows = 0;
+    bool separator = true;
+    QString alHour, alMinute, alHalf;
+    bool armedPicture = false;
+    bool ringingPicture = false;
+    bool message = false;
+    QString messageText;
+    bool checked = false;
+    QString caption = QStringLiteral("Set");
+    int focusCalls = 0;
+    bool up = true;
+    int opens = 0;
+
+    void showClock(const QString &h, const QString &m, const QString &s, const QString &a) override
+    {
+        hour = h, minute = m, second = s, half = a;
+        ++clockShows;
+    }
+    void showSeparator(bool shown) override { separator = shown; }
+    void showAlarmTime(const QString &h, const QString &m, const QString &a) override
+    {
+        alHour = h, alMinute = m, alHalf = a;
+    }
+    void setArmedPictureVisible(bool v) override { armedPicture = v; }
+    void setRingingPictureVisible(bool v) override { ringingPicture = v; }
+    void setMessageVisible(bool v, const QString &text) override
+    {
+        message = v;
+        messageText = text;
+    }
+    void setToggle(bool c, const QString &cap) override
+    {
+        checked = c;
+        caption = cap;
+    }
+    void focusSnooze() override { ++focusCalls; }
+    bool isUp() const override { return up; }
+    void openFromTray() override
+    {
+        ++opens;
+        up = true;
+    }
+};
+
+class FakeBell : public Bell {
+public:
+    int rings = 0;
+    void ring() override { ++rings; }
+};
+
+class AlarmClockTest : public ::testing::Test {
+protected:
+    AlarmClockTest()
+    {
+        settings.tunes[0] = QStringLiteral("/t/a.mp3,A");
+        settings.tunes[1] = QStringLiteral("/t/b.mp3,B");
+        settings.tunes[2] = QStringLiteral("/t/c.mp3,C");
+        settings.tuneCount = 3;
+        settings.alarmText = QStringLiteral("705AM");
+        settings.alarmMessage = QStringLiteral("Wakie, Wakie !");
+        settings.snoozeMinutes = 5;
+        alarm.startUp();
+        alarm.showAlarmTextFields();
+    }
+
+    // One blank-phase and one display-phase tick at the given time.
+    void secondAt(int h, int m, int s, QDate date = QDate(2024, 3, 5))
+    {
+        clock.time = QDateTime(date, QTime(h, m, s));
+        flash.fire();
+        flash.fire();
+    }
+    void naps(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            nap.fire();
+    }
+    // Armed for 7:05 AM and fired at 7:05:00.
+    void armAndFire()
+    {
+        alarm.arm();
+        secondAt(7, 5, 0);
+    }
+
+    AlarmSettings settings;
+    FakeClock clock;
+    FakeTimer flash;
+    FakeTimer nap;
+    FakePlayer player;
+    RecordingView view;
+    FakeBell bell;
+    AlarmClock alarm{settings, clock, flash, nap, player, view, bell, kDefaultTune};
+};
+
+// ---- Start-up and clock display -------------------------------------------
+
+TEST_F(AlarmClockTest, StartsDisarmedWithItsTimers)
+{
+    EXPECT_EQ(flash.interval(), 500);
+    EXPECT_TRUE(flash.isActive());
+    EXPECT_EQ(nap.interval(), 60000);
+    EXPECT_FALSE(nap.isActive());
+    EXPECT_EQ(alarm.state(), AlarmState::Disarmed);
+    EXPECT_EQ(alarm.editField(), AlarmClock::HourField);
+    EXPECT_EQ(view.caption, "Set");
+    EXPECT_FALSE(view.message);
+    EXPECT_EQ(view.alHour, "7");
+    EXPECT_EQ(view.alMinute, "05");
+    EXPECT_EQ(view.alHalf, "AM");
+}
+
+TEST_F(AlarmClockTest, ClockShowsTwelveHourTimes)
+{
+    secondAt(0, 5, 9);
+    EXPECT_EQ(view.hour, "12");
+    EXPECT_EQ(view.minute, "05");
+    EXPECT_EQ(view.second, "09");
+    EXPECT_EQ(view.half, "AM");
+    secondAt(12, 0, 0);
+    EXPECT_EQ(view.hour, "12");
+    EXPECT_EQ(view.minute, "00");
+    EXPECT_EQ(view.second, "00");
+    EXPECT_EQ(view.half, "PM");
+    secondAt(13, 7, 0);
+    EXPECT_EQ(view.hour, "1");
+    EXPECT_EQ(view.minute, "07");
+    secondAt(11, 59, 59);
+    EXPECT_EQ(view.hour, "11");
+    EXPECT_EQ(view.half, "AM");
+    secondAt(23, 0, 0);
+    EXPECT_EQ(view.hour, "11");
+    EXPECT_EQ(view.half, "PM");
+}
+
+TEST_F(AlarmClockTest, CurrentTimeTextJoinsWithoutSeparators)
+{
+    secondAt(7, 5, 30);
+    EXPECT_EQ(alarm.currentTimeText(), "705AM");
+    secondAt(12, 30, 0);
+    EXPECT_EQ(alarm.currentTimeText(), "1230PM");
+    secondAt(0, 0, 0);
+    EXPECT_EQ(alarm.currentTimeText(), "1200AM");
+}
+
+TEST_F(AlarmClockTest, HalfOfDayIsAmOrPmInAnyLocale)
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Korean, QLocale::SouthKorea));
+    secondAt(19, 5, 0);
+    QLocale::setDefault(before);
+    EXPECT_EQ(view.half, "PM");
+    EXPECT_EQ(alarm.currentTimeText(), "705PM");
+}
+
+TEST_F(AlarmClockTest, BlankPhaseKeepsLabelsAndTestsNoAlarm)
+{
+    alarm.arm();
+    secondAt(7, 4, 59);
+    const int shows = view.clockShows;
+    clock.time = QDateTime(QDate(2024, 3, 5), QTime(7, 5, 0));
+    flash.fire(); // blank phase
+    EXPECT_FALSE(view.separator);
+    EXPECT_EQ(view.clockShows, shows);
+    EXPECT_EQ(view.minute, "04");
+    EXPECT_EQ(player.starts, 0);
+    flash.fire(); // display phase
+    EXPECT_TRUE(view.separator);
+    EXPECT_EQ(view.minute, "05");
+    EXPECT_EQ(player.starts, 1);
+}
+
+TEST_F(AlarmClockTest, RingingPictureBlinksWhilePlayingAndHidesAfter)
+{
+    armAndFire();
+    const bool afterFire = view.ringingPicture;
+    flash.fire();
+    EXPECT_NE(view.ringingPicture, afterFire);
+    flash.fire();
+    EXPECT_EQ(view.ringingPicture, afterFire);
+    if (!view.ringingPicture)
+        flash.fire(); // leave it shown
+    ASSERT_TRUE(view.ringingPicture);
+    player.finish();
+    flash.fire();
+    EXPECT_FALSE(view.ringingPicture);
+    flash.fire();
+    EXPECT_FALSE(view.ringingPicture);
+}
+
+// ---- Alarm-time editor ----------------------------------------------------
+
+TEST_F(AlarmClockTest, HourWrapsAndKeepsTheHalf)
+{
+    settings.alarmText = QStringLiteral("1100AM");
+    alarm.showAlarmTextFields();
+    alarm.selectField(AlarmClock::HourField);
+    alarm.increase();
+    EXPECT_EQ(alarm.alarmHour(), "12");
+    EXPECT_EQ(alarm.alarmHalf(), "AM");
+    alarm.increase();
+    EXPECT_EQ(alarm.alarmHour(), "1");
+    EXPECT_EQ(settings.alarmText, "100AM");
+    alarm.decrease();
+    EXPECT_EQ(alarm.alarmHour(), "12");
+    alarm.decrease();
+    EXPECT_EQ(alarm.alarmHour(), "11");
+    EXPECT_EQ(view.alHour, "11");
+    EXPECT_EQ(settings.alarmText, "1100AM");
+}
+
+TEST_F(AlarmClockTest, MinuteWrapsAndKeepsTheHour)
+{
+    settings.alarmText = QStringLiteral("759AM");
+    alarm.showAlarmTextFields();
+    alarm.selectField(AlarmClock::MinuteField);
+    alarm.increase();
+    EXPECT_EQ(alarm.alarmMinute(), "00");
+    EXPECT_EQ(alarm.alarmHour(), "7");
+    alarm.decrease();
+    EXPECT_EQ(alarm.alarmMinute(), "59");
+    settings.alarmText = QStringLiteral("708AM");
+    alarm.showAlarmTextFields();
+    alarm.increase();
+    EXPECT_EQ(alarm.alarmMinute(), "09");
+    alarm.increase();
+    EXPECT_EQ(alarm.alarmMinute(), "10");
+    EXPECT_EQ(settings.alarmText, "710AM");
+    EXPECT_EQ(view.alMinute, "10");
+}
+
+TEST_F(AlarmClockTest, HalfTogglesWithEitherButton)
+{
+    alarm.selectField(AlarmClock::HalfField);
+    alarm.increase();
+    EXPECT_EQ(alarm.alarmHalf(), "PM");
+    alarm.increase();
+    EXPECT_EQ(alarm.alarmHalf(), "AM");
+    alarm.decrease();
+    EXPECT_EQ(alarm.alarmHalf(), "PM");
+    EXPECT_EQ(settings.alarmText, "705PM");
+    EXPECT_EQ(alarm.alarmHour(), "7");
+}
+
+TEST_F(AlarmClockTest, EditorKeepsFocusOnSnoozeAndIgnoresUnknownFields)
+{
+    const int focus = view.focusCalls;
+    alarm.selectField(2);
+    alarm.selectField(0);
+    alarm.selectField(4);
+    EXPECT_EQ(alarm.editField(), AlarmClock::MinuteField);
+    alarm.increase();
+    EXPECT_EQ(view.focusCalls, focus + 1);
+}
+
+TEST_F(AlarmClockTest, AlarmTextFieldsRejectMalformedText)
+{
+    for (const char *bad : {"", "705", "1305AM", "760AM", "0705AM", "705XM", "ab05AM"}) {
+        settings.alarmText = QString::fromLatin1(bad);
+        alarm.showAlarmTextFields();
+        EXPECT_EQ(alarm.alarmHour(), "7") << bad;
+        EXPECT_EQ(alarm.alarmMinute(), "05") << bad;
+        EXPECT_EQ(alarm.alarmHalf(), "AM") << bad;
+    }
+    settings.alarmText = QStringLiteral("1159PM");
+    alarm.showAlarmTextFields();
+    EXPECT_EQ(alarm.alarmHour(), "11");
+    EXPECT_EQ(alarm.alarmMinute(), "59");
+    EXPECT_EQ(alarm.alarmHalf(), "PM");
+}
+
+// ---- Arming and the choice of the tune ------------------------------------
+
+TEST_F(AlarmClockTest, ArmingShowsOnAndChoosesTheTune)
+{
+    settings.alarmText.clear(); // rebuilt from the fields at arming
+    alarm.arm();
+    EXPECT_EQ(alarm.state(), AlarmState::Armed);
+    EXPECT_TRUE(view.checked);
+    EXPECT_EQ(view.caption, "ON");
+    EXPECT_TRUE(view.armedPicture);
+    EXPECT_EQ(settings.alarmTune, "/t/a.mp3");
+    EXPECT_EQ(settings.alarmText, "705AM");
+}
+
+TEST_F(AlarmClockTest, NextTuneInOrderWrapsAtTheEnd)
+{
+    settings.playOrder = 1;
+    settings.nextTuneIndex = 2;
+    EXPECT_EQ(alarm.nextTune(), "/t/c.mp3");
+    EXPECT_EQ(settings.nextTuneIndex, 0);
+    EXPECT_EQ(alarm.nextTune(), "/t/a.mp3");
+    EXPECT_EQ(settings.nextTuneIndex, 1);
+}
+
+TEST_F(AlarmClockTest, NextTuneSelectedReturnsToTheSelection)
+{
+    settings.playOrder = 0;
+    settings.nextTuneIndex = 2;
+    settings.selectedTuneIndex = 1;
+    EXPECT_EQ(alarm.nextTune(), "/t/c.mp3");
+    EXPECT_EQ(settings.nextTuneIndex, 1);
+    EXPECT_EQ(alarm.nextTune(), "/t/b.mp3");
+}
+
+TEST_F(AlarmClockTest, NextTuneFallsBackOnBadLists)
+{
+    settings.nextTuneIndex = 7;
+    settings.selectedTuneIndex = -3;
+    EXPECT_EQ(alarm.nextTune(), "/t/a.mp3");
+    EXPECT_EQ(settings.nextTuneIndex, 0);
+    settings.tunes[0] = QStringLiteral(",No path");
+    EXPECT_EQ(alarm.nextTune(), kDefaultTune);
+    settings.tunes[0] = QStringLiteral("/t/plain.mp3");
+    EXPECT_EQ(alarm.nextTune(), "/t/plain.mp3");
+    settings.tuneCount = 0;
+    EXPECT_EQ(alarm.nextTune(), kDefaultTune);
+}
+
+// ---- Firing ---------------------------------------------------------------
+
+TEST_F(AlarmClockTest, FiresAtSecondZeroOfTheAlarmMinute)
+{
+    alarm.arm();
+    secondAt(7, 4, 59);
+    EXPECT_EQ(player.starts, 0);
+    secondAt(7, 5, 0);
+    EXPECT_EQ(player.started, std::vector<QString>{"/t/a.mp3"});
+    EXPECT_TRUE(alarm.playing());
+    EXPECT_TRUE(view.message);
+    EXPECT_EQ(view.messageText, "Wakie, Wakie !");
+    EXPECT_TRUE(nap.isActive());
+    EXPECT_EQ(alarm.snoozeCount(), 0);
+    EXPECT_EQ(alarm.state(), AlarmState::Ringing);
+}
+
+TEST_F(AlarmClockTest, DoesNotFireWhileDisarmedOrAtAnotherTime)
+{
+    secondAt(7, 5, 0);
+    alarm.arm();
+    secondAt(7, 6, 0);
+    secondAt(19, 5, 0);
+    EXPECT_EQ(player.starts, 0);
+    EXPECT_FALSE(nap.isActive());
+}
+
+TEST_F(AlarmClockTest, LateTickStillFiresWithinTheMinute)
+{
+    alarm.arm();
+    secondAt(7, 4, 59);
+    secondAt(7, 5, 1); // the tick of second 00 was late
+    EXPECT_EQ(player.starts, 1);
+    EXPECT_TRUE(view.message);
+}
+
+TEST_F(AlarmClockTest, FiresOnceInItsMinuteAlsoAfterAShortTune)
+{
+    armAndFire();
+    secondAt(7, 5, 1);
+    player.finish(); // short tune, no repeat
+    for (int s = 2; s < 60; ++s)
+        secondAt(7, 5, s);
+    EXPECT_EQ(player.starts, 1);
+    EXPECT_EQ(alarm.state(), AlarmState::Quiet);
+}
+
+TEST_F(AlarmClockTest, FiresAgainTheNextDay)
+{
+    armAndFire();
+    player.finish();
+    secondAt(7, 5, 0, QDate(2024, 3, 6));
+    EXPECT_EQ(player.starts, 2);
+    EXPECT_TRUE(alarm.playing());
+}
+
+TEST_F(AlarmClockTest, FireBringsTheWindowBackFromTheTray)
+{
+    view.up = false;
+    armAndFire();
+    EXPECT_EQ(view.opens, 1);
+    EXPECT_TRUE(view.up);
+}
+
+// ---- Snooze and the snooze minutes ----------------------------------------
+
+TEST_F(AlarmClockTest, SnoozeSilencesAndReplaysFiveMinutesAfterTheFire)
+{
+    armAndFire();
+    secondAt(7, 6, 30);
+    alarm.snooze();
+    EXPECT_FALSE(alarm.playing());
+    EXPECT_EQ(player.stops, 1);
+    EXPECT_TRUE(view.message);
+    EXPECT_TRUE(nap.isActive());
+    EXPECT_EQ(alarm.state(), AlarmState::Quiet);
+    naps(4);
+    EXPECT_EQ(player.starts, 1);
+    EXPECT_EQ(alarm.snoozeCount(), 4);
+    nap.fire(); // 7:10
+    EXPECT_EQ(player.starts, 2);
+    EXPECT_EQ(alarm.snoozeCount(), 0);
+    EXPECT_EQ(alarm.state(), AlarmState::Ringing);
+    naps(5); // 7:15, the tune starts again from its beginning
+    EXPECT_EQ(player.starts, 3);
+    EXPECT_EQ(player.started.back(), "/t/a.mp3");
+}
+
+TEST_F(AlarmClockTest, SnoozeReplayBringsTheWindowBack)
+{
+    armAndFire();
+    view.up = false;
+    naps(5);
+    EXPECT_EQ(view.opens, 1);
+}
+
+TEST_F(AlarmClockTest, SnoozeZeroNeverReplaysAndTheCountIsBounded)
+{
+    settings.snoozeMinutes = 0;
+    armAndFire();
+    alarm.snooze();
+    naps(40000);
+    EXPECT_EQ(player.starts, 1);
+    EXPECT_TRUE(view.message);
+    EXPECT_EQ(alarm.snoozeCount(), std::numeric_limits<std::int16_t>::max());
+    secondAt(7, 5, 0, QDate(2024, 3, 6)); // the same minute next day
+    EXPECT_EQ(player.starts, 2);
+    EXPECT_EQ(alarm.snoozeCount(), 0);
+}
+
+TEST_F(AlarmClockTest, ShortenedSnoozeStillReplays)
+{
+    settings.snoozeMinutes = 10;
+    armAndFire();
+    naps(7);
+    settings.snoozeMinutes = 5; // changed in the options dialog
+    nap.fire();
+    EXPECT_EQ(player.starts, 2);
+}
+
+TEST_F(AlarmClockTest, SnoozeWhenQuietChangesNothing)
+{
+    armAndFire();
+    player.finish();
+    nap.fire();
+    alarm.snooze();
+    EXPECT_EQ(player.stops, 0);
+    EXPECT_EQ(alarm.snoozeCount(), 1);
+}
+
+// ---- Finished, repeat and the cap -----------------------------------------
+
+TEST_F(AlarmClockTest, RepeatReplaysOnFinishUpToTenStarts)
+{
+    settings.repeatTune = 1;
+    armAndFire();
+    for (int i = 0; i < 20; ++i)
+        player.finish();
+    EXPECT_EQ(player.started.size(), 10u);
+    EXPECT_EQ(alarm.playCount(), 10);
+    EXPECT_FALSE(alarm.playing());
+    EXPECT_EQ(alarm.state(), AlarmState::Quiet);
+    naps(5);
+    secondAt(7, 5, 0, QDate(2024, 3, 6));
+    EXPECT_EQ(player.started.size(), 10u); // silent until armed again
+    EXPECT_TRUE(view.message);
+    alarm.disarm();
+    alarm.arm();
+    EXPECT_EQ(alarm.playCount(), 0);
+    secondAt(7, 5, 0, QDate(2024, 3, 7));
+    EXPECT_EQ(player.started.size(), 11u);
+}
+
+TEST_F(AlarmClockTest, NoRepeatWithoutTheSetting)
+{
+    settings.repeatTune = 0;
+    armAndFire();
+    player.finish();
+    EXPECT_EQ(player.starts, 1);
+    EXPECT_EQ(alarm.state(), AlarmState::Quiet);
+}
+
+TEST_F(AlarmClockTest, SecondFinishedForTheSameStartIsIgnored)
+{
+    settings.repeatTune = 1;
+    armAndFire();
+    player.finish();
+    EXPECT_EQ(player.starts, 2);
+    alarm.finishedPlaying(); // the same end reported twice
+    player.finishedHandler();
+    EXPECT_EQ(player.starts, 2);
+    EXPECT_EQ(alarm.playCount(), 2);
+    EXPECT_TRUE(alarm.playing());
+}
+
+TEST_F(AlarmClockTest, FinishedAfterStopIsIgnored)
+{
+    settings.repeatTune = 1;
+    armAndFire();
+    alarm.snooze();
+    player.finishedHandler();
+    EXPECT_EQ(player.starts, 1);
+    EXPECT_FALSE(alarm.playing());
+}
+
+// ---- An alarm that cannot sound -------------------------------------------
+
+TEST_F(AlarmClockTest, MissingTuneFallsBackToTheDefaultTune)
+{
+    player.missing.insert(QStringLiteral("/t/a.mp3"));
+    armAndFire();
+    EXPECT_EQ(player.started, std::vector<QString>{kDefaultTune});
+    EXPECT_TRUE(alarm.playing());
+    EXPECT_EQ(alarm.playCount(), 1);
+    EXPECT_EQ(bell.rings, 0);
+}
+
+TEST_F(AlarmClockTest, RejectedTuneFallsBackToTheDefaultTune)
+{
+    player.rejected.insert(QStringLiteral("/t/a.mp3"));
+    armAndFire();
+    EXPECT_EQ(player.started, std::vector<QString>{kDefaultTune});
+    EXPECT_TRUE(alarm.playing());
+}
+
+TEST_F(AlarmClockTest, BellRingsWhenNoTuneCanPlay)
+{
+    player.missing = {QStringLiteral("/t/a.mp3"), kDefaultTune};
+    armAndFire();
+    EXPECT_FALSE(alarm.playing());
+    EXPECT_TRUE(alarm.belling());
+    EXPECT_EQ(bell.rings, 1);
+    EXPECT_EQ(alarm.state(), AlarmState::Ringing);
+    for (int s = 1; s <= AlarmClock::kBellEverySeconds * 2; ++s)
+        secondAt(7, 5, s);
+    EXPECT_EQ(bell.rings, 3);
+    EXPECT_EQ(player.starts, 2); // no second fire in the minute
+    alarm.snooze();
+    secondAt(7, 6, 0);
+    secondAt(7, 6, 1);
+    secondAt(7, 6, 2);
+    secondAt(7, 6, 3);
+    EXPECT_EQ(bell.rings, 3);
+    naps(5); // the replay tries the tunes again, then rings
+    EXPECT_EQ(bell.rings, 4);
+    alarm.disarm();
+    for (int s = 0; s < 10; ++s)
+        secondAt(7, 12, s);
+    EXPECT_EQ(bell.rings, 4);
+}
+
+TEST_F(AlarmClockTest, EmptyTuneListPlaysTheDefaultTune)
+{
+    settings.tuneCount = 0;
+    armAndFire();
+    EXPECT_EQ(player.started, std::vector<QString>{kDefaultTune});
+}
+
+// ---- Disarming ------------------------------------------------------------
+
+TEST_F(AlarmClockTest, DisarmStopsEverything)
+{
+    armAndFire();
+    flash.fire();
+    alarm.disarm();
+    EXPECT_EQ(player.stops, 1);
+    EXPECT_FALSE(alarm.playing());
+    EXPECT_FALSE(view.message);
+    EXPECT_FALSE(view.armedPicture);
+    EXPECT_FALSE(view.ringingPicture);
+    EXPECT_FALSE(nap.isActive());
+    EXPECT_TRUE(settings.alarmTune.isEmpty());
+    EXPECT_FALSE(view.checked);
+    EXPECT_EQ(view.caption, "Set");
+    EXPECT_EQ(alarm.state(), AlarmState::Disarmed);
+    secondAt(7, 5, 0, QDate(2024, 3, 6));
+    EXPECT_EQ(player.starts, 1);
+}
+
+TEST_F(AlarmClockTest, ReArmingInTheFiredMinuteDoesNotFireAgain)
+{
+    armAndFire();
+    alarm.disarm();
+    alarm.arm();
+    secondAt(7, 5, 20);
+    EXPECT_EQ(player.starts, 1);
+}
+
+TEST_F(AlarmClockTest, DestructionLeavesNoCallbacks)
+{
+    FakeTimer f;
+    FakeTimer n;
+    FakePlayer p;
+    {
+        AlarmClock other(settings, clock, f, n, p, view, bell, kDefaultTune);
+        other.startUp();
+    }
+    EXPECT_FALSE(f.callback);
+    EXPECT_FALSE(n.callback);
+    EXPECT_FALSE(p.finishedHandler);
+}
+
+}  // namespace
