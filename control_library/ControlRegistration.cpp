@@ -35,19 +35,6 @@ constexpr std::array kControlClasses{
 
 constexpr long kErrorOutOfMemory = 14;
 
-// Closes a registry handle when it goes out of scope.
-struct OpenedKey {
-    HKEY key = nullptr;
-    OpenedKey() = default;
-    OpenedKey(const OpenedKey &) = delete;
-    OpenedKey &operator=(const OpenedKey &) = delete;
-    ~OpenedKey()
-    {
-        if (key)
-            RegCloseKey(key);
-    }
-};
-
 QByteArray progIdKey(const ControlClass &control)
 {
     return QByteArray("Software\\Classes\\") + control.progId;
@@ -79,27 +66,6 @@ long setText(HKEY key, const char *valueName, const QByteArray &text)
 {
     return RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const unsigned char *>(text.constData()),
                           static_cast<unsigned long>(text.size() + 1));
-}
-
-// A REG_SZ value without its terminating NUL; nothing when the value is
-// missing or not text.
-std::optional<QByteArray> queryText(HKEY key, const char *valueName)
-{
-    for (;;) {
-        unsigned long type = 0;
-        unsigned long size = 0;
-        if (RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
-            return std::nullopt;
-        QByteArray data(static_cast<qsizetype>(size) + 1, '\0');
-        size = static_cast<unsigned long>(data.size());
-        const long result = RegQueryValueExA(key, valueName, nullptr, &type,
-                                             reinterpret_cast<unsigned char *>(data.data()), &size);
-        if (result == ERROR_MORE_DATA)
-            continue;  // another process made the value longer in between
-        if (result != ERROR_SUCCESS || type != REG_SZ)
-            return std::nullopt;
-        return QByteArray(data.constData(), static_cast<qsizetype>(qstrnlen(data.constData(), size)));
-    }
 }
 
 // The class name is written before the library path, so that a host reading
@@ -136,7 +102,7 @@ long unregisterClass(const ControlClass &control, const QByteArray &library)
             return ERROR_SUCCESS;
         if (result != ERROR_SUCCESS)
             return result;
-        registered = queryText(opened.key, "Library");
+        registered = queryTextValue(opened.key, "Library");
     }
     if (!registered || !sameLibrary(*registered, library))
         return ERROR_SUCCESS;

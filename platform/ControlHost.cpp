@@ -32,40 +32,6 @@ constexpr char kFactoryName[] = "TarnelCreateControl";
     throw DispatchError(number, kSource, description);
 }
 
-// Closes a registry handle when it goes out of scope.
-struct OpenedKey {
-    HKEY key = nullptr;
-    OpenedKey() = default;
-    OpenedKey(const OpenedKey &) = delete;
-    OpenedKey &operator=(const OpenedKey &) = delete;
-    ~OpenedKey()
-    {
-        if (key)
-            RegCloseKey(key);
-    }
-};
-
-// A REG_SZ value without its terminating NUL; nothing when the value is
-// missing or not text.
-std::optional<QByteArray> queryText(HKEY key, const char *valueName)
-{
-    for (;;) {
-        unsigned long type = 0;
-        unsigned long size = 0;
-        if (RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
-            return std::nullopt;
-        QByteArray data(static_cast<qsizetype>(size) + 1, '\0');
-        size = static_cast<unsigned long>(data.size());
-        const long result = RegQueryValueExA(key, valueName, nullptr, &type,
-                                             reinterpret_cast<unsigned char *>(data.data()), &size);
-        if (result == ERROR_MORE_DATA)
-            continue;  // another process made the value longer in between
-        if (result != ERROR_SUCCESS || type != REG_SZ)
-            return std::nullopt;
-        return QByteArray(data.constData(), static_cast<qsizetype>(qstrnlen(data.constData(), size)));
-    }
-}
-
 QString notRegistered(const QString &progId, const QString &why)
 {
     return QStringLiteral("Can't create the component '%1': %2").arg(progId, why);
@@ -245,8 +211,8 @@ QWidget *ControlHost::createControl(const QString &progId, QWidget *parent, Cont
         if (result != ERROR_SUCCESS)
             raise(kErrorCannotCreateObject,
                   notRegistered(progId, QStringLiteral("its record cannot be read (registry error %1)").arg(result)));
-        const std::optional<QByteArray> libraryValue = queryText(record.key, "Library");
-        const std::optional<QByteArray> classValue = queryText(record.key, "Class");
+        const std::optional<QByteArray> libraryValue = queryTextValue(record.key, "Library");
+        const std::optional<QByteArray> classValue = queryTextValue(record.key, "Class");
         if (!libraryValue || libraryValue->isEmpty() || !classValue || classValue->isEmpty())
             raise(kErrorCannotCreateObject,
                   notRegistered(progId, QStringLiteral("its record names no library or no class")));

@@ -1064,4 +1064,23 @@ QString registryAutostartFolder()
     return autostartFolderOf(r);
 }
 
+std::optional<QByteArray> queryTextValue(HKEY key, const char *valueName)
+{
+    for (;;) {
+        unsigned long type = 0;
+        unsigned long size = 0;
+        if (RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+            return std::nullopt;
+        QByteArray data(static_cast<qsizetype>(size) + 1, '\0');
+        size = static_cast<unsigned long>(data.size());
+        const long result = RegQueryValueExA(key, valueName, nullptr, &type,
+                                             reinterpret_cast<unsigned char *>(data.data()), &size);
+        if (result == ERROR_MORE_DATA)
+            continue;
+        if (result != ERROR_SUCCESS || type != REG_SZ)
+            return std::nullopt;
+        return QByteArray(data.constData(), static_cast<qsizetype>(qstrnlen(data.constData(), size)));
+    }
+}
+
 }  // namespace platform

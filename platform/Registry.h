@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 #include <cstdint>
 
@@ -115,5 +118,25 @@ void setRegistryLocation(const QString &storeFile, const QString &autostartFolde
 void restoreDefaultRegistryLocation();
 QString registryStoreFile();
 QString registryAutostartFolder();
+
+// Helpers for callers of the calls above.
+
+// Closes a registry handle when it goes out of scope.
+struct OpenedKey {
+    HKEY key = nullptr;
+    OpenedKey() = default;
+    OpenedKey(const OpenedKey &) = delete;
+    OpenedKey &operator=(const OpenedKey &) = delete;
+    ~OpenedKey()
+    {
+        if (key)
+            RegCloseKey(key);
+    }
+};
+
+// A REG_SZ value without its terminating NUL; nothing when the value is
+// missing or not text. A value that another process makes longer between
+// asking its size and reading it is read again.
+std::optional<QByteArray> queryTextValue(HKEY key, const char *valueName);
 
 }  // namespace platform
