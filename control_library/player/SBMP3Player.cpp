@@ -1,6 +1,7 @@
 #include "player/SBMP3Player.h"
 
 #include "LookupTables.h"
+#include "ControlFace.h"
 #include "RaisedError.h"
 #include "TextHelpers.h"
 #include "equalizer/Equalizer.h"
@@ -21,7 +22,6 @@ namespace SonbrelMP3 {
 namespace {
 
 const QEvent::Type kStatusEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-constexpr int kControlSize = 32;
 constexpr std::int16_t kDefaultChannels = 2;
 constexpr std::int16_t kDefaultChangeInterval = 100;
 constexpr float kDefaultPlaybackRate = 1.0f;
@@ -564,14 +564,7 @@ const QPixmap &SBMP3Player::controlImage()
 {
     // "MP3_CONTROL": a dark rounded tile with a green level meter and a
     // note, drawn once.
-    static const QPixmap image = [] {
-        QPixmap pixmap(kControlSize, kControlSize);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(QColor(20, 28, 38), 1));
-        painter.setBrush(QColor(44, 58, 76));
-        painter.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 5, 5);
+    static const QPixmap image = drawControlFace([](QPainter &painter) {
         const int bars[] = {8, 14, 20, 12, 17};
         for (int i = 0; i < 5; ++i) {
             const int height = bars[i];
@@ -586,22 +579,19 @@ const QPixmap &SBMP3Player::controlImage()
         flag.cubicTo(30, 8, 30, 11, 28, 13);
         flag.lineTo(26.8, 10);
         painter.drawPath(flag);
-        return pixmap;
-    }();
+    });
     return image;
 }
 
 void SBMP3Player::paintEvent(QPaintEvent *)
 {
-    QPainter painter(this);
-    painter.drawPixmap(0, 0, controlImage());
+    paintControlFace(*this, controlImage());
 }
 
 void SBMP3Player::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (event->size() != QSize(kControlSize, kControlSize))
-        resize(kControlSize, kControlSize);
+    keepControlSize(*this, event->size());
 }
 
 }  // namespace SonbrelMP3

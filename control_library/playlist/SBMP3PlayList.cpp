@@ -1,5 +1,6 @@
 #include "playlist/SBMP3PlayList.h"
 
+#include "ControlFace.h"
 #include "RaisedError.h"
 #include "playlist/PlayListEntry.h"
 #include "playlist/PlayListFile.h"
@@ -15,7 +16,6 @@ namespace SonbrelMP3 {
 
 namespace {
 
-constexpr int kControlSize = 32;
 const QString kAddEntrySource = QStringLiteral("SonbrelMP3.SBMP3PlayList.AddEntry");
 // RemoveEntry's error names no source of its own; it carries the member's
 // name in the same form as AddEntry's.
@@ -196,35 +196,25 @@ void SBMP3PlayList::WriteProperties(platform::PropertyBag &bag)
 const QPixmap &SBMP3PlayList::controlImage()
 {
     // "PLAYLIST_CONTROL": the player's dark tile with a numbered list.
-    static const QPixmap image = [] {
-        QPixmap pixmap(kControlSize, kControlSize);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(QColor(20, 28, 38), 1));
-        painter.setBrush(QColor(44, 58, 76));
-        painter.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 5, 5);
+    static const QPixmap image = drawControlFace([](QPainter &painter) {
         for (int row = 0; row < 4; ++row) {
             const int y = 6 + row * 6;
             painter.fillRect(QRect(5, y, 3, 3), QColor(255, 205, 80));
             painter.fillRect(QRect(10, y, row % 2 == 0 ? 17 : 13, 3), QColor(90, 220, 120));
         }
-        return pixmap;
-    }();
+    });
     return image;
 }
 
 void SBMP3PlayList::paintEvent(QPaintEvent *)
 {
-    QPainter painter(this);
-    painter.drawPixmap(0, 0, controlImage());
+    paintControlFace(*this, controlImage());
 }
 
 void SBMP3PlayList::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (event->size() != QSize(kControlSize, kControlSize))
-        resize(kControlSize, kControlSize);
+    keepControlSize(*this, event->size());
 }
 
 }  // namespace SonbrelMP3
