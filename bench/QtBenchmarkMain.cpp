@@ -1,0 +1,16 @@
+// main() for benchmarks of widgets: a QApplication (offscreen unless told
+// otherwise) around the Google Benchmark run.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
