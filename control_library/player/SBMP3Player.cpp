@@ -1,5 +1,6 @@
 #include "player/SBMP3Player.h"
 
+#include "about/AboutBox.h"
 #include "LookupTables.h"
 #include "ControlFace.h"
 #include "RaisedError.h"
@@ -517,7 +518,9 @@ void SBMP3Player::notifyChanged(const QString &name)
 
 void SBMP3Player::About()
 {
-    // The library's About box comes with its own dialog.
+    // Modal: returns when the user has closed the box.
+    AboutBox box(this);
+    box.exec();
 }
 
 // --- Persisted properties ------------------------------------------------

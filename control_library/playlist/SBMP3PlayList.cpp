@@ -1,5 +1,6 @@
 #include "playlist/SBMP3PlayList.h"
 
+#include "about/AboutBox.h"
 #include "ControlFace.h"
 #include "RaisedError.h"
 #include "playlist/PlayListEntry.h"
@@ -33,7 +34,9 @@ SBMP3PlayList::~SBMP3PlayList() = default;
 
 void SBMP3PlayList::About()
 {
-    // The library's About box comes with its own dialog.
+    // Modal: returns when the user has closed the box.
+    AboutBox box(this);
+    box.exec();
 }
 
 void SBMP3PlayList::setRandomSource(std::unique_ptr<RandomSource> random)
