@@ -1,0 +1,170 @@
+#pragma once
+
+#include "AlarmClock.h"
+#include "AlarmSettings.h"
+#include "ControlHost.h"
+#include "NotifyIcon.h"
+#include "QtAdapters.h"
+#include "SettingsFile.h"
+#include "TrayRecord.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace kestrum {
+
+class DisplayPanel;
+
+// What the main window runs on. Members left empty get the real ones: the
+// system clock, window timers, the player control created by ProgID, the
+// system bell, the executable's folder.
+struct FrmMainParts {
+    std::unique_ptr<Clock> clock;
+    std::unique_ptr<Timer> tmrFlash;
+    std::unique_ptr<Timer> tmrNap;
+    std::unique_ptr<Player> player;
+    std::unique_ptr<Bell> bell;
+    QString programFolder; // holds Kestrum.conf and the default tune Zorvin.mp3
+};
+
+// frmMain: the clock display, the alarm controls, Snooze, the menu "Main",
+// the notification-area icon and the program's settings for its whole run.
+// The clock and alarm behaviour is AlarmClock's; this window shows what it
+// decides and passes the user's clicks on.
+//
+// Controls carry their design names as object names (txtHR, lblFlash,
+// txtMin, txtSec, txtAMPM, lblMessage, picDisplay, picAl, picAlON, Frame2,
+// txtAlHr, txtAlMin, txtAlAMPM, Command6, Command7, chkSet, Command8,
+// cmdSnooze, mpp2, mnuMenu, mnuOpen, mnuOption, mnuDash, mnuExit).
+class FrmMain : public QMainWindow, public AlarmView {
+    Q_OBJECT
+
+public:
+    // The window handle that the notification record names.
+    static constexpr std::uint32_t kWindowHandle = 1;
+
+    explicit FrmMain(FrmMainParts parts = {}, QWidget *parent = nullptr);
+    ~FrmMain() override;
+
+    // The start-up after the single-instance check: refreshClock, editField
+    // 1, loadSettings, then the window is shown, or sent to the notification
+    // area when the settings ask to start there. The alarm starts disarmed.
+    void startUp();
+
+    // Reads Kestrum.conf into the settings record and the alarm labels. A
+    // missing or bad file gives the design values (said on standard error)
+    // and is written whole at exit. Does not send the window to the tray.
+    void loadSettings();
+    // Writes Kestrum.conf (beside, then renamed); false when it could not.
+    bool saveSettings();
+
+    // Hides the window into the notification area with the alarm time and
+    // state as the icon's tip. Where the icon cannot be added (no
+    // notification area), the window is minimised instead, so that it can
+    // always be brought back.
+    void sendToTray();
+    void openFromTray() override;
+
+    // The window's unload: saveSettings, then the icon is deleted. Runs once;
+    // later calls do nothing.
+    void unload();
+    bool unloaded() const { return unloaded_; }
+
+    bool frmUp() const { return frmUp_; }
+    AlarmClock &alarm() { return *alarm_; }
+    AlarmSettings &settings() { return settings_; }
+    NotifyIcon &notifyIcon() { return tray_; }
+    const NotifyIconData &trayIconData() const { return trayIconData_; }
+    QMenu *mainMenu() const { return mnuMenu_; }
+    Player &player() { return *player_; }
+    QString programFolder() const { return programFolder_; }
+    QString settingsPath() const;
+    QString defaultTunePath() const;
+
+    // AlarmView.
+    void showClock(const QString &hour, const QString &minute, const QString &second,
+                   const QString &half) override;
+    void showSeparator(bool shown) override;
+    void showAlarmTime(const QString &hour, const QString &minute, const QString &half) override;
+    void setArmedPictureVisible(bool visible) override;
+    void setRingingPictureVisible(bool visible) override;
+    void setMessageVisible(bool visible, const QString &text) override;
+    void setToggle(bool checked, const QString &caption) override;
+    void focusSnooze() override;
+    bool isUp() const override { return frmUp_; }
+
+signals:
+    // The options dialog is asked for: modal from the "Options" button,
+    // modeless from the menu item "Options".
+    void optionsRequested(bool modal);
+    // "Exit" was chosen and the window has unloaded: the program ends.
+    void exitRequested();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildWindow();
+    void buildMenu();
+    void showEditField();
+    void onTrayCallback(uint window, uint callbackMessage, uint mouseMessage);
+    void onOptionsButton();
+    void onExit();
+
+    QString programFolder_;
+    AlarmSettings settings_;
+    LoadedSettings loaded_;
+    QString loadedAlarmText_;
+
+    platform::ControlHost host_;
+    MainWindowSite site_{this};
+    std::unique_ptr<Clock> clock_;
+    std::unique_ptr<Timer> tmrFlash_;
+    std::unique_ptr<Timer> tmrNap_;
+    std::unique_ptr<Player> player_;
+    std::unique_ptr<Bell> bell_;
+    std::unique_ptr<AlarmClock> alarm_;
+
+    NotifyIcon tray_;
+    std::uint32_t iconHandle_ = 0;
+    NotifyIconData trayIconData_{};
+    bool frmUp_ = true;
+    bool unloaded_ = false;
+
+    // Controls.
+    DisplayPanel *picDisplay_ = nullptr;
+    QLabel *txtHR_ = nullptr;
+    QLabel *lblFlash_ = nullptr;
+    QLabel *txtMin_ = nullptr;
+    QLabel *txtSec_ = nullptr;
+    QLabel *txtAMPM_ = nullptr;
+    QLabel *lblMessage_ = nullptr;
+    QLabel *picAl_ = nullptr;
+    QLabel *picAlON_ = nullptr;
+    QGroupBox *Frame2_ = nullptr;
+    QLabel *txtAlHr_ = nullptr;
+    QLabel *txtAlMin_ = nullptr;
+    QLabel *txtAlAMPM_ = nullptr;
+    QPushButton *Command6_ = nullptr;
+    QPushButton *Command7_ = nullptr;
+    QPushButton *chkSet_ = nullptr;
+    QPushButton *Command8_ = nullptr;
+    QPushButton *cmdSnooze_ = nullptr;
+    QMenu *mnuMenu_ = nullptr;
+    QAction *mnuOpen_ = nullptr;
+    QAction *mnuOption_ = nullptr;
+    QAction *mnuDash_ = nullptr;
+    QAction *mnuExit_ = nullptr;
+};
+
+}  // namespace kestrum

@@ -1,0 +1,51 @@
+// Kestrum, the alarm clock: one copy per user, its main window, and the
+// settings saved however the program ends (Exit, logging out, SIGTERM).
+#include "FrmMain.h"
+#include "SingleInstance.h"
+#include "TerminationSignals.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QStyleFactory>
+#ifndef QT_NO_SESSIONMANAGER
+#include <QSessionManager>
+#endif
+
+int main(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrum"));
+    QApplication::setDesktopFileName(QStringLiteral("kestrum"));
+    // Hidden in the notification area the program has no window, and must
+    // go on running.
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (QStyle *style = QStyleFactory::create(QStringLiteral("Fusion")))
+        QApplication::setStyle(style);
+
+    kestrum::SingleInstance instance;
+    if (instance.acquire() == kestrum::SingleInstance::Result::HeldElsewhere) {
+        QMessageBox::information(nullptr, QStringLiteral("Kestrum"), QString::fromLatin1(kestrum::kAlreadyRunningText),
+                                 QMessageBox::Ok);
+        return 0;
+    }
+
+    kestrum::FrmMain frmMain;
+    kestrum::TerminationSignals termination;
+
+    QObject::connect(&frmMain, &kestrum::FrmMain::exitRequested, &application, &QApplication::quit);
+    // SIGTERM and the others end the program as "Exit" does.
+    QObject::connect(&termination, &kestrum::TerminationSignals::terminationRequested, &application, [&] {
+        frmMain.unload();
+        QApplication::quit();
+    });
+#ifndef QT_NO_SESSIONMANAGER
+    // The session ends: save now, the program may be stopped without
+    // another word.
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &frmMain,
+                     [&](QSessionManager &) { frmMain.saveSettings(); });
+#endif
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &frmMain, [&] { frmMain.unload(); });
+
+    frmMain.startUp();
+    return QApplication::exec();
+}

@@ -1,0 +1,148 @@
+#pragma once
+
+// Fakes for the main window's tests: a clock the test sets, timers that tick
+// when the test says so, a player that plays nothing, a bell that counts.
+// Each hands the test a pointer to itself, since the window owns them.
+
+#include "AlarmClock.h"
+#include "FrmMain.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTextStream>
+
+#include <functional>
+#include <memory>
+
+namespace kestrum::testing {
+
+class FakeClock : public Clock {
+public:
+    QDateTime time{QDate(2024, 3, 5), QTime(6, 0, 0)};
+    QDateTime now() const override { return time; }
+};
+
+class FakeTimer : public Timer {
+public:
+    int ms = 0;
+    bool active = false;
+    std::function<void()> callback;
+
+    void setInterval(int milliseconds) override { ms = milliseconds; }
+    int interval() const override { return ms; }
+    void start() override { active = true; }
+    void stop() override { active = false; }
+    bool isActive() const override { return active; }
+    void setTimeout(std::function<void()> cb) override { callback = std::move(cb); }
+    void fire()
+    {
+        if (active && callback)
+            callback();
+    }
+};
+
+class FakePlayer : public Player {
+public:
+    QString filename;
+    bool playing = false;
+    int starts = 0;
+    int stops = 0;
+    std::function<void()> finishedHandler;
+
+    void setFilename(const QString &path) override { filename = path; }
+    void PlayStart() override
+    {
+        ++starts;
+        playing = true;
+    }
+    void PlayStop() override
+    {
+        ++stops;
+        playing = false;
+    }
+    bool IsPlaying() const override { return playing; }
+    void setFinishedPlaying(std::function<void()> handler) override { finishedHandler = std::move(handler); }
+};
+
+class FakeBell : public Bell {
+public:
+    int rings = 0;
+    void ring() override { ++rings; }
+};
+
+// The parts of a window with every fake, and pointers to them.
+struct FakeParts {
+    FakeClock *clock = nullptr;
+    FakeTimer *flash = nullptr;
+    FakeTimer *nap = nullptr;
+    FakePlayer *player = nullptr; // null when the real player is used
+    FakeBell *bell = nullptr;
+
+    // `realPlayer`: leave the player out, so the window creates mpp2 by ProgID.
+    FrmMainParts make(const QString &programFolder, bool realPlayer = false)
+    {
+        FrmMainParts parts;
+        auto c = std::make_unique<FakeClock>();
+        auto f = std::make_unique<FakeTimer>();
+        auto n = std::make_unique<FakeTimer>();
+        auto b = std::make_unique<FakeBell>();
+        clock = c.get(), flash = f.get(), nap = n.get(), bell = b.get();
+        parts.clock = std::move(c);
+        parts.tmrFlash = std::move(f);
+        parts.tmrNap = std::move(n);
+        parts.bell = std::move(b);
+        if (!realPlayer) {
+            auto p = std::make_unique<FakePlayer>();
+            player = p.get();
+            parts.player = std::move(p);
+        }
+        parts.programFolder = programFolder;
+        return parts;
+    }
+
+    // One blank-phase and one display-phase tick of tmrFlash at that time.
+    void secondAt(int hour, int minute, int second)
+    {
+        clock->time = QDateTime(QDate(2024, 3, 5), QTime(hour, minute, second));
+        flash->fire();
+        flash->fire();
+    }
+};
+
+// Writes Kestrum.conf in `folder`: the nine fixed lines and the tunes.
+inline void writeSettings(const QString &folder, const QStringList &lines)
+{
+    QFile file(QDir(folder).filePath(QStringLiteral("Kestrum.conf")));
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    for (const QString &line : lines)
+        file.write(line.toUtf8() + "\r\n");
+}
+
+inline QStringList readLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.endsWith(QLatin1String("\r\n")))
+        text.chop(2);
+    return text.split(QStringLiteral("\r\n"));
+}
+
+// Runs the event loop until `condition` holds or `limitMs` has passed.
+template <typename Condition>
+bool waitUntil(Condition condition, int limitMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+}  // namespace kestrum::testing
