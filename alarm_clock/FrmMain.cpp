@@ -1,5 +1,7 @@
 #include "FrmMain.h"
 
+#include "FrmOptions.h"
+
 #include "ClockFonts.h"
 #include "KestrumArt.h"
 
@@ -532,6 +534,24 @@ void FrmMain::onTrayCallback(uint window, uint callbackMessage, uint mouseMessag
 }
 
 // ---- Focus and events ------------------------------------------------------
+
+FrmOptions *FrmMain::showOptions(bool modal)
+{
+    auto *dialog = new FrmOptions(settings_, host_, programFolder_, this);
+    // "Okay" shows the new message at once.
+    dialog->setMessageShown([this](const QString &text) { lblMessage_->setText(text); });
+    if (modal) {
+        dialog->exec();
+        delete dialog;
+        focusSnooze();
+        return nullptr;
+    }
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    return dialog;
+}
 
 void FrmMain::onOptionsButton()
 {

@@ -22,6 +22,7 @@ class QPushButton;
 namespace kestrum {
 
 class DisplayPanel;
+class FrmOptions;
 
 // What the main window runs on. Members left empty get the real ones: the
 // system clock, window timers, the player control created by ProgID, the
@@ -72,6 +73,11 @@ public:
     // always be brought back.
     void sendToTray();
     void openFromTray() override;
+
+    // Opens a new options dialog on the settings: modal (returns when it is
+    // closed) or modeless (returns at once; it deletes itself when closed).
+    // Any number may be open at once; all edit the same settings.
+    FrmOptions *showOptions(bool modal);
 
     // The window's unload: saveSettings, then the icon is deleted. Runs once;
     // later calls do nothing.

@@ -33,6 +33,9 @@ int main(int argc, char **argv)
     kestrum::TerminationSignals termination;
 
     QObject::connect(&frmMain, &kestrum::FrmMain::exitRequested, &application, &QApplication::quit);
+    // The "Options" button opens the dialog modally, the menu item modeless.
+    QObject::connect(&frmMain, &kestrum::FrmMain::optionsRequested, &frmMain,
+                     [&](bool modal) { frmMain.showOptions(modal); });
     // SIGTERM and the others end the program as "Exit" does.
     QObject::connect(&termination, &kestrum::TerminationSignals::terminationRequested, &application, [&] {
         frmMain.unload();
