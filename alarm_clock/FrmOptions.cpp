@@ -50,11 +50,14 @@ void QtFileDialog::ShowOpen()
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(nameFilters(Filter));
     dialog.setDefaultSuffix(DefaultExt);
+    // The folder of the last tune chosen, else the user's music folder, else
+    // the home folder.
     QString folder = lastFolder_;
-    if (folder.isEmpty())
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
-        dialog.setDirectory(folder);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    dialog.setDirectory(folder);
     if (!FileName.isEmpty())
         dialog.selectFile(FileName);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
