@@ -1,4 +1,5 @@
 #include "AlarmClock.h"
+#include "LogicFakes.h"
 
 #include <gtest/gtest.h>
 
@@ -9,73 +10,11 @@
 #include <vector>
 
 using namespace kestrum;
+using namespace kestrum::testing;
 
 namespace {
 
 const QString kDefaultTune = QStringLiteral("/opt/kestrum/Zorvin.mp3");
-
-class FakeClock : public Clock {
-public:
-    QDateTime time{QDate(2024, 3, 5), QTime(6, 0, 0)};
-    QDateTime now() const override { return time; }
-};
-
-// Fires only when the test says so.
-class FakeTimer : public Timer {
-public:
-    int ms = 0;
-    bool active = false;
-    std::function<void()> callback;
-
-    void setInterval(int milliseconds) override { ms = milliseconds; }
-    int interval() const override { return ms; }
-    void start() override { active = true; }
-    void stop() override { active = false; }
-    bool isActive() const override { return active; }
-    void setTimeout(std::function<void()> cb) override { callback = std::move(cb); }
-    void fire()
-    {
-        if (active && callback)
-            callback();
-    }
-};
-
-class FakePlayer : public Player {
-public:
-    QString filename;
-    bool playing = false;
-    int starts = 0;
-    int stops = 0;
-    std::vector<QString> started;   // file of each successful PlayStart
-    std::set<QString> missing;      // PlayStart raises
-    std::set<QString> rejected;     // PlayStart returns, nothing plays
-    std::function<void()> finishedHandler;
-
-    void setFilename(const QString &path) override { filename = path; }
-    void PlayStart() override
-    {
-        ++starts;
-        if (missing.count(filename))
-            throw platform::DispatchError(53, QStringLiteral("SBMP3Player"), QStringLiteral("File not found"));
-        playing = !rejected.count(filename);
-        if (playing)
-            started.push_back(filename);
-    }
-    void PlayStop() override
-    {
-        ++stops;
-        playing = false;
-    }
-    bool IsPlaying() const override { return playing; }
-    void setFinishedPlaying(std::function<void()> handler) override { finishedHandler = std::move(handler); }
-    // The file played to its end.
-    void finish()
-    {
-        playing = false;
-        if (finishedHandler)
-            finishedHandler();
-    }
-};
 
 class RecordingView : public AlarmView {
 public:
@@ -122,12 +61,6 @@ public:
         ++opens;
         up = true;
     }
-};
-
-class FakeBell : public Bell {
-public:
-    int rings = 0;
-    void ring() override { ++rings; }
 };
 
 class AlarmClockTest : public ::testing::Test {

@@ -37,26 +37,6 @@ using namespace kestrum;
 
 namespace {
 
-class SilentPlayer : public Player {
-public:
-    int starts = 0;
-    int stops = 0;
-    bool playing = false;
-    void setFilename(const QString &) override {}
-    void PlayStart() override
-    {
-        ++starts;
-        playing = true;
-    }
-    void PlayStop() override
-    {
-        ++stops;
-        playing = false;
-    }
-    bool IsPlaying() const override { return playing; }
-    void setFinishedPlaying(std::function<void()>) override {}
-};
-
 class ChosenFile : public FileDialog {
 public:
     QString answer;
@@ -67,7 +47,7 @@ class FrmOptionsTest : public ::testing::Test {
 protected:
     QTemporaryDir folder;
     AlarmSettings settings;
-    SilentPlayer *player = nullptr;
+    kestrum::testing::FakePlayer *player = nullptr;
     ChosenFile *files = nullptr;
 
     void SetUp() override
@@ -84,7 +64,7 @@ protected:
 
     std::unique_ptr<FrmOptions> openWithFakes()
     {
-        auto ownPlayer = std::make_unique<SilentPlayer>();
+        auto ownPlayer = std::make_unique<kestrum::testing::FakePlayer>();
         auto ownFiles = std::make_unique<ChosenFile>();
         player = ownPlayer.get();
         files = ownFiles.get();

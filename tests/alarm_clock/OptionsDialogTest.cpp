@@ -1,5 +1,7 @@
 #include "OptionsDialog.h"
 
+#include "LogicFakes.h"
+
 #include "Registry.h"
 #include "RegistryValues.h"
 
@@ -9,45 +11,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <set>
 
 namespace kestrum {
 namespace {
-
-class PreviewPlayer : public Player {
-public:
-    QString filename;
-    bool playing = false;
-    QStringList calls;
-    std::set<QString> missing; // PlayStart raises for these
-    std::function<void()> finishedHandler;
-
-    void setFilename(const QString &path) override
-    {
-        filename = path;
-        calls << QStringLiteral("Filename=") + path;
-    }
-    void PlayStart() override
-    {
-        calls << QStringLiteral("PlayStart");
-        if (missing.count(filename))
-            throw platform::DispatchError(53, QStringLiteral("SBMP3Player"), QStringLiteral("File not found"));
-        playing = true;
-    }
-    void PlayStop() override
-    {
-        calls << QStringLiteral("PlayStop");
-        playing = false;
-    }
-    bool IsPlaying() const override { return playing; }
-    void setFinishedPlaying(std::function<void()> handler) override { finishedHandler = std::move(handler); }
-    void finish()
-    {
-        playing = false;
-        if (finishedHandler)
-            finishedHandler();
-    }
-};
 
 // Answers ShowOpen with the next scripted file ("" cancels) and records the
 // properties as they stood when it opened.
@@ -66,7 +32,7 @@ class OptionsDialogTest : public ::testing::Test {
 protected:
     QTemporaryDir folder;
     AlarmSettings settings;
-    PreviewPlayer mpp;
+    testing::FakePlayer mpp;
     ScriptedFileDialog cd1;
     QStringList errors;
 
@@ -310,7 +276,7 @@ TEST_F(OptionsDialogTest, ATuneThatCannotPlayIsReportedAndReleasesTheToggle)
 }
 
 // The player control could not be created: every member raises.
-class BrokenPlayer : public PreviewPlayer {
+class BrokenPlayer : public testing::FakePlayer {
 public:
     static platform::DispatchError error()
     {

@@ -1,11 +1,10 @@
 #pragma once
 
-// Fakes for the main window's tests: a clock the test sets, timers that tick
-// when the test says so, a player that plays nothing, a bell that counts.
-// Each hands the test a pointer to itself, since the window owns them.
+// The main window over the fakes of LogicFakes.h, which hands the test a
+// pointer to each fake, since the window owns them; and small helpers.
 
-#include "AlarmClock.h"
 #include "FrmMain.h"
+#include "LogicFakes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,60 +16,6 @@
 #include <memory>
 
 namespace kestrum::testing {
-
-class FakeClock : public Clock {
-public:
-    QDateTime time{QDate(2024, 3, 5), QTime(6, 0, 0)};
-    QDateTime now() const override { return time; }
-};
-
-class FakeTimer : public Timer {
-public:
-    int ms = 0;
-    bool active = false;
-    std::function<void()> callback;
-
-    void setInterval(int milliseconds) override { ms = milliseconds; }
-    int interval() const override { return ms; }
-    void start() override { active = true; }
-    void stop() override { active = false; }
-    bool isActive() const override { return active; }
-    void setTimeout(std::function<void()> cb) override { callback = std::move(cb); }
-    void fire()
-    {
-        if (active && callback)
-            callback();
-    }
-};
-
-class FakePlayer : public Player {
-public:
-    QString filename;
-    bool playing = false;
-    int starts = 0;
-    int stops = 0;
-    std::function<void()> finishedHandler;
-
-    void setFilename(const QString &path) override { filename = path; }
-    void PlayStart() override
-    {
-        ++starts;
-        playing = true;
-    }
-    void PlayStop() override
-    {
-        ++stops;
-        playing = false;
-    }
-    bool IsPlaying() const override { return playing; }
-    void setFinishedPlaying(std::function<void()> handler) override { finishedHandler = std::move(handler); }
-};
-
-class FakeBell : public Bell {
-public:
-    int rings = 0;
-    void ring() override { ++rings; }
-};
 
 // The parts of a window with every fake, and pointers to them.
 struct FakeParts {
