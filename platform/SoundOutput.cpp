@@ -131,7 +131,7 @@ private:
             started.set_value(false);
     }
 
-    void waitUntilHeard(SDL_AudioDeviceID device, const SDL_AudioSpec &spec)
+    void waitUntilHeard(SDL_AudioDeviceID device, const SDL_AudioSpec &format)
     {
         std::unique_lock lock(mutex_);
         while (!stopRequested_ && SDL_GetQueuedAudioSize(device) > 0
@@ -140,7 +140,7 @@ private:
         // The queue is empty once the last data is in the device's buffer:
         // give that buffer the time to be heard.
         const auto lastBuffer = std::chrono::milliseconds(
-            spec.freq > 0 ? 2 * 1000 * std::int64_t{spec.samples} / spec.freq + 10 : 100);
+            format.freq > 0 ? 2 * 1000 * std::int64_t{format.samples} / format.freq + 10 : 100);
         changed_.wait_for(lock, lastBuffer, [this] { return stopRequested_; });
     }
 
