@@ -230,7 +230,10 @@ void FrmOptions::connectControls()
 
     connect(txtInterval, &QLineEdit::textEdited, this, [&logic](const QString &text) { logic.txtInterval = text; });
     connect(txtMessage, &QLineEdit::textEdited, this, [&logic](const QString &text) { logic.txtMessage = text; });
-    connect(cboOrder, &QComboBox::activated, this, [&logic](int index) { logic.cboOrder = index; });
+    connect(cboOrder, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!showing_)
+            logic_->cboOrder = index;
+    });
     connect(chkRepeat, &QCheckBox::toggled, this, [this](bool on) {
         if (!showing_)
             logic_->chkRepeat = on;

@@ -129,8 +129,9 @@ TEST_F(FrmOptionsTest, TheKeyboardEditsTheFieldsAndOkayTakesThemOver)
     QTest::keyClicks(dialog->txtMessage, QStringLiteral("Rise and shine, it is a lovely morning"));
     EXPECT_EQ(dialog->txtMessage->text().size(), 30);
     dialog->chkWin->click();
-    dialog->cboOrder->setCurrentIndex(1);
-    emit dialog->cboOrder->activated(1);
+    dialog->cboOrder->setFocus();
+    QTest::keyClick(dialog->cboOrder, Qt::Key_Down);
+    EXPECT_EQ(dialog->cboOrder->currentIndex(), 1);
 
     QString shown;
     dialog->setMessageShown([&](const QString &text) { shown = text; });
