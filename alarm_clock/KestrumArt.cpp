@@ -111,38 +111,47 @@ QImage appIcon(int size)
     return image;
 }
 
-QImage armedPicture(int size)
+namespace {
+
+// A transparent square picture of `size` pixels; `draw` paints on a 100 x 100
+// grid, antialiased.
+template <typename Draw>
+QImage bellPicture(int size, Draw draw)
 {
     QImage image = blankImage(size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(size / 100.0, size / 100.0);
-    paintBell(painter, kSegmentLit.darker(115));
+    draw(painter);
     return image;
+}
+
+}  // namespace
+
+QImage armedPicture(int size)
+{
+    return bellPicture(size, [](QPainter &painter) { paintBell(painter, kSegmentLit.darker(115)); });
 }
 
 QImage ringingPicture(int size)
 {
-    QImage image = blankImage(size);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(size / 100.0, size / 100.0);
-    // The bell, tilted as it swings, smaller to leave room for the waves.
-    painter.save();
-    painter.translate(50, 50);
-    painter.rotate(-14);
-    painter.scale(0.72, 0.72);
-    painter.translate(-50, -50);
-    paintBell(painter, kRingingColour);
-    painter.restore();
-    painter.setPen(QPen(kRingingColour, 6, Qt::SolidLine, Qt::RoundCap));
-    painter.setBrush(Qt::NoBrush);
-    for (const int radius : {34, 46}) {
-        const QRectF arc(50 - radius, 50 - radius, 2 * radius, 2 * radius);
-        painter.drawArc(arc, -35 * 16, 70 * 16);       // right
-        painter.drawArc(arc, 145 * 16, 70 * 16);       // left
-    }
-    return image;
+    return bellPicture(size, [](QPainter &painter) {
+        // The bell, tilted as it swings, smaller to leave room for the waves.
+        painter.save();
+        painter.translate(50, 50);
+        painter.rotate(-14);
+        painter.scale(0.72, 0.72);
+        painter.translate(-50, -50);
+        paintBell(painter, kRingingColour);
+        painter.restore();
+        painter.setPen(QPen(kRingingColour, 6, Qt::SolidLine, Qt::RoundCap));
+        painter.setBrush(Qt::NoBrush);
+        for (const int radius : {34, 46}) {
+            const QRectF arc(50 - radius, 50 - radius, 2 * radius, 2 * radius);
+            painter.drawArc(arc, -35 * 16, 70 * 16); // right
+            painter.drawArc(arc, 145 * 16, 70 * 16); // left
+        }
+    });
 }
 
 void paintDisplayPanel(QPainter &painter, const QRectF &rect)
