@@ -234,18 +234,16 @@ void FrmOptions::connectControls()
         if (!showing_)
             logic_->cboOrder = index;
     });
-    connect(chkRepeat, &QCheckBox::toggled, this, [this](bool on) {
-        if (!showing_)
-            logic_->chkRepeat = on;
-    });
-    connect(chkWin, &QCheckBox::toggled, this, [this](bool on) {
-        if (!showing_)
-            logic_->chkWin = on;
-    });
-    connect(chkTray, &QCheckBox::toggled, this, [this](bool on) {
-        if (!showing_)
-            logic_->chkTray = on;
-    });
+    // A check box the user toggles sets its field; showFields' own changes do not.
+    const auto mirror = [this](QCheckBox *box, bool OptionsDialog::*field) {
+        connect(box, &QCheckBox::toggled, this, [this, field](bool on) {
+            if (!showing_)
+                (*logic_).*field = on;
+        });
+    };
+    mirror(chkRepeat, &OptionsDialog::chkRepeat);
+    mirror(chkWin, &OptionsDialog::chkWin);
+    mirror(chkTray, &OptionsDialog::chkTray);
     connect(lstMidi, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!showing_)
             logic_->selectedRow = row;
