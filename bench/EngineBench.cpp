@@ -14,7 +14,7 @@
 #include "Analyzer.h"
 #include "Decoder.h"
 #include "Engine.h"
-#include "Equalizer.h"
+#include "EqualizerFilter.h"
 #include "Renderer.h"
 
 #include <benchmark/benchmark.h>
@@ -71,8 +71,8 @@ const fs::path &longFile()
 
 double fileSeconds(const fs::path &path)
 {
-    std::unique_ptr<sonbrel::Decoder> decoder;
-    sonbrel::Decoder::open(path.c_str(), decoder);
+    std::unique_ptr<audioengine::Decoder> decoder;
+    audioengine::Decoder::open(path.c_str(), decoder);
     std::vector<float> block(2 * 4096);
     std::size_t frames = 0;
     while (const std::size_t got = decoder->read(block.data(), 4096))
@@ -89,42 +89,42 @@ void Pipeline(benchmark::State &state)
     const auto intervalMs = static_cast<int>(state.range(0));
     const fs::path &file = longFile();
     const double seconds = fileSeconds(file);
-    sonbrel::EqualizerSettings settings;
+    audioengine::EqualizerSettings settings;
     settings.frequencies = {31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
     for (int i = 0; i < 10; ++i)
         settings.gains[static_cast<std::size_t>(i)] = static_cast<float>(i % 5) * 2.0f - 4.0f;
     settings.enabled = state.range(1) != 0;
-    sonbrel::SpectrumAnalyzer analyzer;
-    std::vector<float> device(2 * sonbrel::kChunkFrames);
-    float recent[2 * sonbrel::kWaveSamples];
-    std::int16_t wave[sonbrel::kWaveSamples * 3];
-    float spectrum[sonbrel::kSpectrumBins * 3];
+    audioengine::SpectrumAnalyzer analyzer;
+    std::vector<float> device(2 * audioengine::kChunkFrames);
+    float recent[2 * audioengine::kWaveSamples];
+    std::int16_t wave[audioengine::kWaveSamples * 3];
+    float spectrum[audioengine::kSpectrumBins * 3];
 
     for (auto _ : state) {
-        std::unique_ptr<sonbrel::Decoder> decoder;
-        sonbrel::Decoder::open(file.c_str(), decoder);
-        sonbrel::Equalizer equalizer;
+        std::unique_ptr<audioengine::Decoder> decoder;
+        audioengine::Decoder::open(file.c_str(), decoder);
+        audioengine::EqualizerFilter equalizer;
         equalizer.configure(settings, decoder->sampleRate());
-        sonbrel::Renderer renderer(decoder->sampleRate());
-        renderer.post({sonbrel::RenderCommand::Kind::Start, 1, 0, 0});
+        audioengine::Renderer renderer(decoder->sampleRate());
+        renderer.post({audioengine::RenderCommand::Kind::Start, 1, 0, 0});
         std::int64_t first = 0;
         std::size_t sinceAnalysis = 0;
         const auto analysisEvery = static_cast<std::size_t>(decoder->sampleRate() * intervalMs / 1000);
         bool last = false;
         while (!last) {
-            sonbrel::AudioChunk *chunk = renderer.chunks().beginWrite();
-            const std::size_t frames = decoder->read(chunk->samples.data(), sonbrel::kChunkFrames);
+            audioengine::AudioChunk *chunk = renderer.chunks().beginWrite();
+            const std::size_t frames = decoder->read(chunk->samples.data(), audioengine::kChunkFrames);
             equalizer.process(chunk->samples.data(), frames);
             chunk->epoch = 1;
             chunk->firstFrame = first;
             chunk->frames = static_cast<std::uint32_t>(frames);
-            chunk->last = last = frames < sonbrel::kChunkFrames;
+            chunk->last = last = frames < audioengine::kChunkFrames;
             renderer.chunks().commitWrite();
             first += static_cast<std::int64_t>(frames);
-            renderer.render(device.data(), sonbrel::kChunkFrames);
-            sinceAnalysis += sonbrel::kChunkFrames;
+            renderer.render(device.data(), audioengine::kChunkFrames);
+            sinceAnalysis += audioengine::kChunkFrames;
             while (sinceAnalysis >= analysisEvery) {
-                renderer.copyRecent(recent, sonbrel::kWaveSamples);
+                renderer.copyRecent(recent, audioengine::kWaveSamples);
                 analyzer.analyze(recent, wave, spectrum);
                 sinceAnalysis -= analysisEvery;
             }
@@ -176,7 +176,7 @@ double cpuSeconds()
 void RealTimeCpu(benchmark::State &state)
 {
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    sonbrel::Engine engine;
+    audioengine::Engine engine;
     sbmp3_window window{[](sbmp3_window *) {}};
     engine.attachWindow(&window);
     engine.setStatusInterval(100);
@@ -198,7 +198,7 @@ BENCHMARK(RealTimeCpu)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 void FinishLatency(benchmark::State &state)
 {
     ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    sonbrel::Engine engine;
+    audioengine::Engine engine;
     const std::string file = std::string(ENGINE_TEST_DATA_DIR) + "/left_only.mp3";
     double worst = 0.0;
     double total = 0.0;

@@ -81,10 +81,10 @@ void infoOf(benchmark::State &state, const std::vector<std::string> &paths)
 {
     char info[SBMP3_FRAME_INFO_SIZE];
     for (const std::string &path : paths)  // warm the cache
-        sonbrel::frameInfoOfFile(path.c_str(), info);
+        audioengine::frameInfoOfFile(path.c_str(), info);
     for (auto _ : state) {
         for (const std::string &path : paths) {
-            if (sonbrel::frameInfoOfFile(path.c_str(), info) != 1) {
+            if (audioengine::frameInfoOfFile(path.c_str(), info) != 1) {
                 state.SkipWithError("a file gave no frame information");
                 return;
             }

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-using namespace sonbrel;
+using namespace audioengine;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

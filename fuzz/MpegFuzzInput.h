@@ -81,7 +81,7 @@ inline std::vector<std::uint8_t> shapeMpegInput(const std::uint8_t *data, std::s
             header[2] ^= 0x02;  // padding
             break;
         default: {
-            const auto decoded = sonbrel::decodeFrameHeader(header);
+            const auto decoded = audioengine::decodeFrameHeader(header);
             std::size_t length = decoded ? decoded->frameLength : 4;
             if (control % 8 == 3)
                 length = std::min<std::size_t>(length, 4u + control);  // cut short
@@ -90,8 +90,8 @@ inline std::vector<std::uint8_t> shapeMpegInput(const std::uint8_t *data, std::s
             std::copy(header, header + 4, out.begin() + static_cast<std::ptrdiff_t>(at));
             if (firstFrame && (mode & 0x20) && decoded) {
                 // Xing or Info after the side information, or VBRI after 32 bytes.
-                const bool mono = decoded->channelMode == sonbrel::ChannelMode::SingleChannel;
-                const bool mpeg1 = decoded->version == sonbrel::MpegVersion::Mpeg1;
+                const bool mono = decoded->channelMode == audioengine::ChannelMode::SingleChannel;
+                const bool mpeg1 = decoded->version == audioengine::MpegVersion::Mpeg1;
                 const std::size_t side = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
                 const std::size_t xing = 4 + (decoded->crcPresent ? 2 : 0) + side;
                 const char *names[] = {"Xing", "Info", "VBRI"};

@@ -17,7 +17,7 @@
 #include <new>
 #include <numbers>
 
-namespace sonbrel {
+namespace audioengine {
 namespace {
 
 constexpr int kFftSize = 2 * kSpectrumBins;
@@ -244,4 +244,4 @@ std::int16_t levelFromPeak(float peak) noexcept
     return static_cast<std::int16_t>(std::min(scaled, 32767.0));
 }
 
-}  // namespace sonbrel
+}  // namespace audioengine

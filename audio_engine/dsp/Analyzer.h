@@ -6,7 +6,7 @@
 
 struct kiss_fftr_state;
 
-namespace sonbrel {
+namespace audioengine {
 
 inline constexpr int kWaveSamples = 256, kSpectrumBins = 128, kChannelSelectors = 3;
 static_assert(kWaveSamples == SBMP3_WAVE_SAMPLES);
@@ -47,4 +47,4 @@ std::int16_t waveSample(float value) noexcept;
 // A level for get_status: |peak| in [0, 1] as 0..32767, limited; NaN gives 0.
 std::int16_t levelFromPeak(float peak) noexcept;
 
-}  // namespace sonbrel
+}  // namespace audioengine

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace sonbrel {
+namespace audioengine {
 
 namespace {
 
@@ -116,4 +116,4 @@ bool Decoder::seek(std::int64_t frame) noexcept
     return !ended_;
 }
 
-} // namespace sonbrel
+} // namespace audioengine

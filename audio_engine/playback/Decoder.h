@@ -6,7 +6,7 @@
 
 struct mpg123_handle_struct;
 
-namespace sonbrel {
+namespace audioengine {
 
 // One MPEG audio file decoded by libmpg123 into interleaved stereo floats at
 // the file's own sample rate (mono files are spread to both channels).
@@ -44,4 +44,4 @@ private:
     bool ended_ = false;
 };
 
-} // namespace sonbrel
+} // namespace audioengine

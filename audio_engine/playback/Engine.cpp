@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 
-namespace sonbrel {
+namespace audioengine {
 
 namespace {
 
@@ -549,4 +549,4 @@ bool Engine::workerRunning() const
     return workerRunning_;
 }
 
-} // namespace sonbrel
+} // namespace audioengine

@@ -2,7 +2,7 @@
 
 #include "Analyzer.h"
 #include "Decoder.h"
-#include "Equalizer.h"
+#include "EqualizerFilter.h"
 #include "Renderer.h"
 
 #include "sonbrel_mp3.h"
@@ -16,7 +16,7 @@
 
 #include <semaphore.h>
 
-namespace sonbrel {
+namespace audioengine {
 
 // The engine's one current track, its decoding thread and the audio device.
 //
@@ -119,7 +119,7 @@ private:
 
     EqualizerSettings eqSettings_;
     bool eqDirty_ = true;
-    Equalizer equalizer_;
+    EqualizerFilter equalizer_;
 
     std::uint32_t device_ = 0;
     int deviceRate_ = 0;
@@ -127,4 +127,4 @@ private:
     std::chrono::steady_clock::time_point idleSince_{};
 };
 
-} // namespace sonbrel
+} // namespace audioengine

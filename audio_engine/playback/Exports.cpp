@@ -10,7 +10,7 @@
 
 namespace {
 
-using sonbrel::Engine;
+using audioengine::Engine;
 
 template <typename Action>
 std::int16_t guarded(Action &&action) noexcept
@@ -102,17 +102,17 @@ SBMP3_API void get_status(int16_t *status, double *position, int16_t *levels, in
 
 SBMP3_API int16_t get_id3_tag(const char *file_name, char *tag)
 {
-    return guarded([&] { return sonbrel::readTagBlockOfFile(file_name, tag); });
+    return guarded([&] { return audioengine::readTagBlockOfFile(file_name, tag); });
 }
 
 SBMP3_API int16_t set_id3_tag(const char *file_name, const char *tag)
 {
-    return guarded([&] { return sonbrel::writeTagBlockToFile(file_name, tag); });
+    return guarded([&] { return audioengine::writeTagBlockToFile(file_name, tag); });
 }
 
 SBMP3_API int16_t get_frame_info(const char *file_name, char *info)
 {
-    return guarded([&] { return sonbrel::frameInfoOfFile(file_name, info); });
+    return guarded([&] { return audioengine::frameInfoOfFile(file_name, info); });
 }
 
 SBMP3_API void create_eq(const int16_t *frequencies, int16_t count)

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cmath>
 
-namespace sonbrel {
+namespace audioengine {
 
 namespace {
 
@@ -317,4 +317,4 @@ void Renderer::copyRecent(float *out, std::size_t count) const noexcept
     }
 }
 
-} // namespace sonbrel
+} // namespace audioengine

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace sonbrel {
+namespace audioengine {
 
 inline constexpr std::size_t kChunkFrames = 1024;   // frames per decoded chunk
 inline constexpr std::size_t kQueueChunks = 16;     // about 0.37 s at 44.1 kHz
@@ -125,4 +125,4 @@ private:
     std::atomic<std::uint64_t> historyCount_{0};
 };
 
-} // namespace sonbrel
+} // namespace audioengine

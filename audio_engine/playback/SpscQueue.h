@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace sonbrel {
+namespace audioengine {
 
 // A fixed ring for one producer thread and one consumer thread, without locks
 // or allocation, so that the audio callback may be either end. The producer
@@ -58,4 +58,4 @@ private:
     alignas(64) std::atomic<std::uint64_t> tail_{0};
 };
 
-} // namespace sonbrel
+} // namespace audioengine

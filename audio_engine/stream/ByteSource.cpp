@@ -5,7 +5,7 @@
 
 #include <unistd.h>
 
-namespace sonbrel {
+namespace audioengine {
 
 std::optional<ByteSource::Bytes> MemorySource::bytesAt(std::uint64_t offset, std::size_t)
 {
@@ -47,4 +47,4 @@ std::optional<ByteSource::Bytes> FileSource::bytesAt(std::uint64_t offset, std::
     return Bytes(buffer_);
 }
 
-}  // namespace sonbrel
+}  // namespace audioengine

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-namespace sonbrel {
+namespace audioengine {
 
 // Random access to the bytes of a file or of a buffer in memory, so that the
 // stream scanner reads both the same way.
@@ -58,4 +58,4 @@ private:
     int lastError_ = 0;
 };
 
-}  // namespace sonbrel
+}  // namespace audioengine

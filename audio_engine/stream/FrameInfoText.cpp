@@ -5,7 +5,7 @@
 #include <string_view>
 #include <type_traits>
 
-namespace sonbrel {
+namespace audioengine {
 
 std::string formatFrameInfo(const StreamSummary &summary)
 {
@@ -45,4 +45,4 @@ std::string formatFrameInfo(const StreamSummary &summary)
     return text;
 }
 
-}  // namespace sonbrel
+}  // namespace audioengine

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace sonbrel {
+namespace audioengine {
 
 // The frame-information text of a stream, its fields separated by "|":
 //   0 MPEG version "1", "2" or "2.5"      8 private bit "1"/"0"
@@ -19,4 +19,4 @@ namespace sonbrel {
 // The text is at most 130 characters long.
 std::string formatFrameInfo(const StreamSummary &summary);
 
-}  // namespace sonbrel
+}  // namespace audioengine

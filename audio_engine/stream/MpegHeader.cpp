@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-namespace sonbrel {
+namespace audioengine {
 
 namespace {
 
@@ -151,4 +151,4 @@ std::optional<EncoderTag> findEncoderTag(const FrameHeader &header,
     return std::nullopt;
 }
 
-}  // namespace sonbrel
+}  // namespace audioengine

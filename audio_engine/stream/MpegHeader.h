@@ -5,7 +5,7 @@
 #include <optional>
 #include <span>
 
-namespace sonbrel {
+namespace audioengine {
 
 enum class MpegVersion : std::uint8_t { Mpeg1, Mpeg2, Mpeg25 };
 
@@ -64,4 +64,4 @@ struct EncoderTag {
 std::optional<EncoderTag> findEncoderTag(const FrameHeader &header,
                                          std::span<const std::uint8_t> frame);
 
-}  // namespace sonbrel
+}  // namespace audioengine

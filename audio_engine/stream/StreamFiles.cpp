@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace sonbrel {
+namespace audioengine {
 
 namespace {
 
@@ -260,4 +260,4 @@ std::int16_t writeTagBlockToFile(const char *path, const char *tag)
     return 0;
 }
 
-}  // namespace sonbrel
+}  // namespace audioengine

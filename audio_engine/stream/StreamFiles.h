@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace sonbrel {
+namespace audioengine {
 
 // The engine's file operations on streams and tag blocks. Each opens the file
 // by name and takes regular files only (a folder, pipe or device is never
@@ -40,4 +40,4 @@ std::int16_t readTagBlockOfFile(const char *path, char *tag);
 // default action is ended by the system when an append passes RLIMIT_FSIZE.
 std::int16_t writeTagBlockToFile(const char *path, const char *tag);
 
-}  // namespace sonbrel
+}  // namespace audioengine

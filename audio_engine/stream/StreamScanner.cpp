@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-namespace sonbrel {
+namespace audioengine {
 
 namespace {
 
@@ -311,4 +311,4 @@ StreamScan summarizeStream(ByteSource &source)
     return scan;
 }
 
-}  // namespace sonbrel
+}  // namespace audioengine

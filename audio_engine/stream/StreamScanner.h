@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace sonbrel {
+namespace audioengine {
 
 enum class ScanStatus : std::uint8_t { Audio, NotAudio, ReadError };
 
@@ -61,4 +61,4 @@ struct StreamScan {
 // audio range) and stops when there is none.
 StreamScan summarizeStream(ByteSource &source);
 
-}  // namespace sonbrel
+}  // namespace audioengine

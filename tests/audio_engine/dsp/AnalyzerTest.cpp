@@ -8,7 +8,7 @@
 #include <limits>
 #include <numbers>
 
-namespace sonbrel {
+namespace audioengine {
 namespace {
 
 using Frames = std::array<float, 2 * kWaveSamples>;
@@ -104,4 +104,4 @@ TEST(LevelTest, PeakBecomesClampedLevel)
 }
 
 }  // namespace
-}  // namespace sonbrel
+}  // namespace audioengine

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace sonbrel {
+namespace audioengine {
 namespace {
 
 std::string dataFile(const char *name)
@@ -106,4 +106,4 @@ TEST(Decoder, RefusesWhatItCannotOpen)
 }
 
 } // namespace
-} // namespace sonbrel
+} // namespace audioengine

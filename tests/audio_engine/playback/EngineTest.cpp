@@ -22,7 +22,7 @@
 
 #include <unistd.h>
 
-namespace sonbrel {
+namespace audioengine {
 namespace {
 
 using namespace std::chrono_literals;
@@ -432,4 +432,4 @@ TEST_F(EngineTest, CallsFromTwoThreadsInAnyOrderNeitherCrashNorHang)
 }
 
 } // namespace
-} // namespace sonbrel
+} // namespace audioengine

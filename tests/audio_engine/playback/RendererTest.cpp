@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-namespace sonbrel {
+namespace audioengine {
 namespace {
 
 // At 1000 frames a second the click ramp is 5 frames long.
@@ -275,4 +275,4 @@ TEST(Renderer, WakesTheProducerOnceWhenTheQueueRunsLow)
 }
 
 } // namespace
-} // namespace sonbrel
+} // namespace audioengine

@@ -21,7 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace sonbrel {
+namespace audioengine {
 namespace {
 
 namespace fs = std::filesystem;
@@ -244,4 +244,4 @@ TEST_F(StreamFilesTest, FailedAppendLeavesTheFileAsItWas)
 }
 
 }  // namespace
-}  // namespace sonbrel
+}  // namespace audioengine

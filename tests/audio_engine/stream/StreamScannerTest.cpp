@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-namespace sonbrel {
+namespace audioengine {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -199,4 +199,4 @@ TEST(FrameInfoTextTest, WritesEveryFieldInOrder)
 }
 
 }  // namespace
-}  // namespace sonbrel
+}  // namespace audioengine

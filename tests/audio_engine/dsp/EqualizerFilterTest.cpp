@@ -1,4 +1,4 @@
-#include "Equalizer.h"
+#include "EqualizerFilter.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-namespace sonbrel {
+namespace audioengine {
 namespace {
 
 constexpr int kRate = 44100;
@@ -57,14 +57,14 @@ EqualizerSettings bands(std::vector<int> frequencies, std::vector<float> gains)
 // Gain in dB the equalizer gives a steady sine in one channel, once the filters have settled.
 double gainAt(const EqualizerSettings &settings, double hz, int channel = 0)
 {
-    Equalizer equalizer;
+    EqualizerFilter equalizer;
     equalizer.configure(settings, kRate);
     auto signal = sine(hz, kRate / 2, 0.1f);
     equalizer.process(signal.data(), kRate / 2);
     return levelDb(signal, channel, kRate / 4, kRate / 4, 0.1f);
 }
 
-TEST(EqualizerTest, BandsAndOverallGainsShapeTheResponse)
+TEST(EqualizerFilterTest, BandsAndOverallGainsShapeTheResponse)
 {
     const auto boost = bands({1000}, {12.0f});
     EXPECT_NEAR(gainAt(boost, 1000.0), 12.0, 1.0);
@@ -87,7 +87,7 @@ TEST(EqualizerTest, BandsAndOverallGainsShapeTheResponse)
     EXPECT_NEAR(gainAt(overall, 440.0, 1), 0.0, 0.001);
 }
 
-TEST(EqualizerTest, EveryBandOfACascadeIsHeard)
+TEST(EqualizerFilterTest, EveryBandOfACascadeIsHeard)
 {
     // The bands run in series, so in steady state their gains in dB add up:
     // a band left out, run twice or fed the wrong samples shows here. Ten
@@ -111,7 +111,7 @@ TEST(EqualizerTest, EveryBandOfACascadeIsHeard)
     }
 }
 
-TEST(EqualizerTest, SwitchedOffLeavesSamplesBitExact)
+TEST(EqualizerFilterTest, SwitchedOffLeavesSamplesBitExact)
 {
     auto settings = bands(kTenBands, {6, -6, 12, 3, -3, 9, -9, 1, 2, 3});
     settings.leftGainDb = 10.0f;
@@ -119,12 +119,12 @@ TEST(EqualizerTest, SwitchedOffLeavesSamplesBitExact)
     auto original = noise(4096, 1);
     original[7] = kNaN;
     original[8] = 5.0f;
-    auto expectUntouched = [&](Equalizer &equalizer) {
+    auto expectUntouched = [&](EqualizerFilter &equalizer) {
         auto signal = original;
         equalizer.process(signal.data(), 4096);
         EXPECT_EQ(std::memcmp(signal.data(), original.data(), signal.size() * sizeof(float)), 0);
     };
-    Equalizer equalizer;
+    EqualizerFilter equalizer;
     equalizer.configure(settings, kRate);
     expectUntouched(equalizer);
     // On, then off again: untouched once the fade is over.
@@ -137,14 +137,14 @@ TEST(EqualizerTest, SwitchedOffLeavesSamplesBitExact)
     expectUntouched(equalizer);
 }
 
-TEST(EqualizerTest, HostileSettingsAndInputStayFinite)
+TEST(EqualizerFilterTest, HostileSettingsAndInputStayFinite)
 {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> gain(-24.0f, 24.0f);
     for (const int rate : {44100, 8000}) {
         auto settings = bands(kTenBands, {});
         std::generate_n(settings.gains.begin(), kTenBands.size(), [&] { return gain(random); });
-        Equalizer equalizer;
+        EqualizerFilter equalizer;
         equalizer.configure(settings, rate);
         auto signal = noise(rate, 3);
         equalizer.process(signal.data(), signal.size() / 2);
@@ -163,7 +163,7 @@ TEST(EqualizerTest, HostileSettingsAndInputStayFinite)
     loudest.gains.fill(24.0f);  // 32 × 24 dB at one frequency
     for (const auto &settings : {hostile, loudest}) {
         for (const int rate : {44100, 8000, 1, 0, -44100, std::numeric_limits<int>::max()}) {
-            Equalizer equalizer;
+            EqualizerFilter equalizer;
             equalizer.configure(settings, rate);
             auto signal = noise(8192, 4);
             signal[10] = kNaN;
@@ -175,7 +175,7 @@ TEST(EqualizerTest, HostileSettingsAndInputStayFinite)
     }
 }
 
-TEST(EqualizerTest, ChangesFadeWithoutClicksAndEndOnTheLatest)
+TEST(EqualizerFilterTest, ChangesFadeWithoutClicksAndEndOnTheLatest)
 {
     struct Change {
         std::size_t frame;
@@ -199,7 +199,7 @@ TEST(EqualizerTest, ChangesFadeWithoutClicksAndEndOnTheLatest)
     // A low tone shows a jump plainly, its own steps being small.
     constexpr double kHz = 100.0;
     constexpr float kAmplitude = 0.25f;
-    Equalizer equalizer;
+    EqualizerFilter equalizer;
     auto signal = sine(kHz, 12000, kAmplitude);
     auto next = changes.begin();
     for (std::size_t frame = 0; frame < 12000; frame += 100) {
@@ -217,13 +217,13 @@ TEST(EqualizerTest, ChangesFadeWithoutClicksAndEndOnTheLatest)
     EXPECT_NEAR(levelDb(signal, 0, 12000 - 441, 441, kAmplitude), gainAt(settingsOf(changes.back()), kHz), 0.1);
 }
 
-TEST(EqualizerTest, SmallStepOfABassBandDoesNotDipTheLevel)
+TEST(EqualizerFilterTest, SmallStepOfABassBandDoesNotDipTheLevel)
 {
     // Started from silence, a 31 Hz filter takes longer than the fade to ring
     // up, and every step of a slider would pump the level down.
     constexpr std::size_t kPeriod = kRate / 31 + 1;
     auto settings = bands(kTenBands, {12.0f});
-    Equalizer equalizer;
+    EqualizerFilter equalizer;
     equalizer.configure(settings, kRate);
     auto signal = sine(31.0, kRate, 0.1f);
     equalizer.process(signal.data(), kRate / 2);
@@ -236,9 +236,9 @@ TEST(EqualizerTest, SmallStepOfABassBandDoesNotDipTheLevel)
     }
 }
 
-TEST(EqualizerTest, ResetAppliesTheLatestSettingsWithoutHistory)
+TEST(EqualizerFilterTest, ResetAppliesTheLatestSettingsWithoutHistory)
 {
-    Equalizer equalizer;
+    EqualizerFilter equalizer;
     equalizer.configure(bands({1000}, {-6.0f}), kRate);
     auto input = noise(2048, 5);
     equalizer.process(input.data(), 2048);
@@ -246,7 +246,7 @@ TEST(EqualizerTest, ResetAppliesTheLatestSettingsWithoutHistory)
     equalizer.reset();
     input = noise(2048, 6);
     auto expected = input;
-    Equalizer fresh;
+    EqualizerFilter fresh;
     fresh.configure(bands({1000}, {3.0f}), kRate);
     fresh.process(expected.data(), 2048);
     equalizer.process(input.data(), 2048);
@@ -254,4 +254,4 @@ TEST(EqualizerTest, ResetAppliesTheLatestSettingsWithoutHistory)
 }
 
 }  // namespace
-}  // namespace sonbrel
+}  // namespace audioengine

@@ -1,4 +1,4 @@
-#include "Equalizer.h"
+#include "EqualizerFilter.h"
 
 // SSE2 comes with every x86-64 processor and carries the fast path; any
 // other processor takes plain C++ that does the same arithmetic in the same
@@ -14,7 +14,7 @@
 #include <iterator>
 #include <numbers>
 
-namespace sonbrel {
+namespace audioengine {
 namespace {
 
 // Frames handled per pass over the bands; the working copies live on the stack.
@@ -245,7 +245,7 @@ void runBand(Filter &band, double *io, std::size_t frames) noexcept
 #if defined(SONBREL_DSP_SSE2)
 
 template <class Sample>
-void Equalizer::Response::run(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept
+void EqualizerFilter::Response::run(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept
 {
     auto read = [input](std::size_t n) { return loadFrame(input + 2 * n); };
     if (!enabled) {
@@ -294,7 +294,7 @@ void Equalizer::Response::run(const float *input, Sample *output, double *scratc
 // The bands run one after the other over the whole block in `scratch`
 // instead of frame by frame; each band sees the same samples either way.
 template <class Sample>
-void Equalizer::Response::run(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept
+void EqualizerFilter::Response::run(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept
 {
     if (!enabled) {
         for (std::size_t i = 0; i < 2 * frames; ++i) {
@@ -326,14 +326,14 @@ void Equalizer::Response::run(const float *input, Sample *output, double *scratc
 
 #endif
 
-void Equalizer::Response::clearState() noexcept
+void EqualizerFilter::Response::clearState() noexcept
 {
     for (Band &band : bands) {
         std::fill(std::begin(band.state), std::end(band.state), 0.0);
     }
 }
 
-bool Equalizer::Response::soundsLike(const Response &other) const noexcept
+bool EqualizerFilter::Response::soundsLike(const Response &other) const noexcept
 {
     if (!enabled || !other.enabled) {
         return enabled == other.enabled;
@@ -351,7 +351,7 @@ bool Equalizer::Response::soundsLike(const Response &other) const noexcept
 // Starts each band from the history of the same band in the response heard
 // so far: after a small change (a slider being dragged) that history is
 // nearly right, so the new filters need no time to settle.
-void Equalizer::Response::takeStateFrom(const Response &previous) noexcept
+void EqualizerFilter::Response::takeStateFrom(const Response &previous) noexcept
 {
     clearState();
     int p = 0;  // a response that is switched off has no bands
@@ -366,7 +366,7 @@ void Equalizer::Response::takeStateFrom(const Response &previous) noexcept
     }
 }
 
-Equalizer::Response Equalizer::design(const EqualizerSettings &settings, int sampleRate)
+EqualizerFilter::Response EqualizerFilter::design(const EqualizerSettings &settings, int sampleRate)
 {
     Response response;
     response.enabled = settings.enabled;
@@ -421,9 +421,9 @@ Equalizer::Response Equalizer::design(const EqualizerSettings &settings, int sam
     return response;
 }
 
-Equalizer::Equalizer() noexcept = default;
+EqualizerFilter::EqualizerFilter() noexcept = default;
 
-int Equalizer::freeSlot() const noexcept
+int EqualizerFilter::freeSlot() const noexcept
 {
     for (int slot = 0;; ++slot) {
         if (slot != current_ && slot != target_ && slot != queued_) {
@@ -432,7 +432,7 @@ int Equalizer::freeSlot() const noexcept
     }
 }
 
-int Equalizer::latest() const noexcept
+int EqualizerFilter::latest() const noexcept
 {
     if (queued_ >= 0) {
         return queued_;
@@ -440,7 +440,7 @@ int Equalizer::latest() const noexcept
     return fading() ? target_ : current_;
 }
 
-void Equalizer::beginFade(int slot) noexcept
+void EqualizerFilter::beginFade(int slot) noexcept
 {
     responses_[slot].takeStateFrom(responses_[current_]);
     target_ = slot;
@@ -448,7 +448,7 @@ void Equalizer::beginFade(int slot) noexcept
     fadeLength_ = nextFadeLength_;
 }
 
-void Equalizer::finishFade() noexcept
+void EqualizerFilter::finishFade() noexcept
 {
     current_ = target_;
     target_ = -1;
@@ -460,7 +460,7 @@ void Equalizer::finishFade() noexcept
     }
 }
 
-void Equalizer::configure(const EqualizerSettings &settings, int sampleRate)
+void EqualizerFilter::configure(const EqualizerSettings &settings, int sampleRate)
 {
     Response next = design(settings, sampleRate);
     nextFadeLength_ = fadeFramesFor(sampleRate);
@@ -488,7 +488,7 @@ void Equalizer::configure(const EqualizerSettings &settings, int sampleRate)
     queued_ = slot;
 }
 
-void Equalizer::reset() noexcept
+void EqualizerFilter::reset() noexcept
 {
     current_ = latest();
     target_ = queued_ = -1;
@@ -497,7 +497,7 @@ void Equalizer::reset() noexcept
     fresh_ = true;
 }
 
-void Equalizer::process(float *interleavedStereo, std::size_t frames) noexcept
+void EqualizerFilter::process(float *interleavedStereo, std::size_t frames) noexcept
 {
     if (interleavedStereo == nullptr || frames == 0) {
         return;
@@ -537,4 +537,4 @@ void Equalizer::process(float *interleavedStereo, std::size_t frames) noexcept
     }
 }
 
-}  // namespace sonbrel
+}  // namespace audioengine

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-namespace sonbrel {
+namespace audioengine {
 
 inline constexpr int kEqGainSlots = 32;
 static_assert(kEqGainSlots == SBMP3_EQ_GAIN_SLOTS);
@@ -42,9 +42,9 @@ inline constexpr float kSampleLimit = 64.0f;
 // Not thread-safe: configure(), reset() and process() must not overlap
 // (the owner applies new settings between blocks on the decoding thread, or
 // holds its own lock).
-class Equalizer {
+class EqualizerFilter {
 public:
-    Equalizer() noexcept;
+    EqualizerFilter() noexcept;
 
     // Takes new settings. The next process() calls fade from the response
     // heard so far to the new one over kCrossfadeSeconds, so a change never
@@ -111,4 +111,4 @@ private:
     bool fresh_ = true; // no audio since construction or reset()
 };
 
-}  // namespace sonbrel
+}  // namespace audioengine
