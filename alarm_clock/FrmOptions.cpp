@@ -2,24 +2,14 @@
 
 #include "ControlHost.h"
 #include "QtAdapters.h"
+#include "ui_FrmOptions.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QSignalBlocker>
 #include <QStandardPaths>
-#include <QVBoxLayout>
 
 namespace kestrum {
 
@@ -72,7 +62,7 @@ void QtFileDialog::ShowOpen()
 
 FrmOptions::FrmOptions(AlarmSettings &settings, platform::ControlHost &host, QString executableFolder,
                        QWidget *parent)
-    : QDialog(parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::frmOptions>())
 {
     site_ = std::make_unique<MainWindowSite>(this);
     mpp_ = ControlPlayer::create(host, this, site_.get());
@@ -85,7 +75,7 @@ FrmOptions::FrmOptions(AlarmSettings &settings, platform::ControlHost &host, QSt
 
 FrmOptions::FrmOptions(AlarmSettings &settings, std::unique_ptr<Player> mpp, std::unique_ptr<FileDialog> cd1,
                        QString executableFolder, QWidget *parent)
-    : QDialog(parent), mpp_(std::move(mpp)), cd1_(std::move(cd1))
+    : QDialog(parent), ui_(std::make_unique<Ui::frmOptions>()), mpp_(std::move(mpp)), cd1_(std::move(cd1))
 {
     logic_ = std::make_unique<OptionsDialog>(settings, *mpp_, *cd1_, std::move(executableFolder));
     createControls();
@@ -107,118 +97,29 @@ void FrmOptions::setMessageShown(std::function<void(const QString &)> show)
     logic_->messageChanged = std::move(show);
 }
 
-namespace {
-
-QLabel *plainLabel(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-} // namespace
-
 void FrmOptions::createControls()
 {
-    setObjectName(QStringLiteral("frmOptions"));
-    setWindowTitle(QStringLiteral("Options"));
-    setSizeGripEnabled(false);
+    ui_->setupUi(this);
+    lstMidi = ui_->lstMidi;
+    btnAdd = ui_->btnAdd;
+    btnRemove = ui_->btnRemove;
+    chkPlay = ui_->chkPlay;
+    Label2 = ui_->Label2;
+    cboOrder = ui_->cboOrder;
+    chkRepeat = ui_->chkRepeat;
+    Label1 = ui_->Label1;
+    txtInterval = ui_->txtInterval;
+    Label7 = ui_->Label7;
+    Label6 = ui_->Label6;
+    Label3 = ui_->Label3;
+    txtMessage = ui_->txtMessage;
+    Frame1 = ui_->Frame1;
+    chkWin = ui_->chkWin;
+    chkTray = ui_->chkTray;
+    Label8 = ui_->Label8;
+    Command4 = ui_->Command4;
 
-    // The tune list and its buttons.
-    auto *tunesBox = new QGroupBox(QStringLiteral("Alarm tunes"), this);
-    lstMidi = new QListWidget(tunesBox);
-    lstMidi->setObjectName(QStringLiteral("lstMidi"));
-    lstMidi->setSelectionMode(QAbstractItemView::SingleSelection);
-    lstMidi->setMinimumSize(260, 150);
-    btnAdd = new QPushButton(QStringLiteral("Add"), tunesBox);
-    btnRemove = new QPushButton(QStringLiteral("Remove"), tunesBox);
-    chkPlay = new QPushButton(QStringLiteral("Play Preview"), tunesBox);
-    chkPlay->setCheckable(true);
-    for (QPushButton *button : {btnAdd, btnRemove, chkPlay}) {
-        button->setAutoDefault(false);
-        button->setMinimumWidth(110);
-    }
-    auto *buttons = new QVBoxLayout;
-    buttons->addWidget(btnAdd);
-    buttons->addWidget(btnRemove);
-    buttons->addSpacing(12);
-    buttons->addWidget(chkPlay);
-    buttons->addStretch(1);
-    auto *tunesLayout = new QHBoxLayout(tunesBox);
-    tunesLayout->addWidget(lstMidi, 1);
-    tunesLayout->addLayout(buttons);
-
-    // The settings fields.
-    Frame1 = new QGroupBox(QStringLiteral("Alarm"), this);
-    Label1 = plainLabel(QStringLiteral("Snooze Interval :"), Frame1);
-    txtInterval = new QLineEdit(QStringLiteral("10"), Frame1);
-    txtInterval->setObjectName(QStringLiteral("txtInterval"));
-    txtInterval->setMaximumWidth(48);
-    txtInterval->setAlignment(Qt::AlignRight);
-    Label7 = plainLabel(QStringLiteral("mins."), Frame1);
-    Label6 = plainLabel(QStringLiteral(" Set to '0'  for no snooze."), Frame1);
-    Label2 = plainLabel(QStringLiteral("Wake up to tune"), Frame1);
-    cboOrder = new QComboBox(Frame1);
-    cboOrder->addItems({QStringLiteral("Selected tune"), QStringLiteral("Next New tune on every alarm!")});
-    chkRepeat = new QCheckBox(QStringLiteral("Repeat till you hit Snooze or Un-Set Alarm"), Frame1);
-    chkWin = new QCheckBox(QStringLiteral("Auto start on Windows"), Frame1);
-    chkTray = new QCheckBox(QStringLiteral("Start minimized in tray"), Frame1);
-    Label3 = plainLabel(QStringLiteral("Message :"), Frame1);
-    txtMessage = new QLineEdit(Frame1);
-    txtMessage->setObjectName(QStringLiteral("txtMessage"));
     txtMessage->setMaxLength(OptionsDialog::kMessageLength);
-    Label1->setBuddy(txtInterval);
-    Label2->setBuddy(cboOrder);
-    Label3->setBuddy(txtMessage);
-
-    auto *interval = new QHBoxLayout;
-    interval->addWidget(txtInterval);
-    interval->addWidget(Label7);
-    interval->addWidget(Label6);
-    interval->addStretch(1);
-    auto *starts = new QHBoxLayout;
-    starts->addWidget(chkWin);
-    starts->addSpacing(16);
-    starts->addWidget(chkTray);
-    starts->addStretch(1);
-    auto *fields = new QGridLayout(Frame1);
-    fields->setColumnStretch(1, 1);
-    fields->addWidget(Label1, 0, 0);
-    fields->addLayout(interval, 0, 1);
-    fields->addWidget(Label2, 1, 0);
-    fields->addWidget(cboOrder, 1, 1);
-    fields->addWidget(chkRepeat, 2, 0, 1, 2);
-    fields->addLayout(starts, 3, 0, 1, 2);
-    fields->addWidget(Label3, 4, 0);
-    fields->addWidget(txtMessage, 4, 1);
-
-    Label8 = plainLabel(QStringLiteral("Tip: Hit space bar when Kestrum wakes up from tray to snooze"), this);
-    QFont italic = Label8->font();
-    italic.setItalic(true);
-    Label8->setFont(italic);
-    Command4 = new QPushButton(QStringLiteral("Okay"), this);
-    Command4->setDefault(true);
-    Command4->setMinimumWidth(96);
-    auto *foot = new QHBoxLayout;
-    foot->addWidget(Label8, 1);
-    foot->addWidget(Command4);
-
-    auto *page = new QVBoxLayout(this);
-    page->addWidget(tunesBox, 1);
-    page->addWidget(Frame1);
-    page->addLayout(foot);
-    page->setSizeConstraint(QLayout::SetFixedSize);
-
-    setTabOrder(lstMidi, btnAdd);
-    setTabOrder(btnAdd, btnRemove);
-    setTabOrder(btnRemove, chkPlay);
-    setTabOrder(chkPlay, txtInterval);
-    setTabOrder(txtInterval, cboOrder);
-    setTabOrder(cboOrder, chkRepeat);
-    setTabOrder(chkRepeat, chkWin);
-    setTabOrder(chkWin, chkTray);
-    setTabOrder(chkTray, txtMessage);
-    setTabOrder(txtMessage, Command4);
     txtInterval->installEventFilter(this);
 }
 

@@ -19,6 +19,10 @@ class ContainerSite;
 class ControlHost;
 }
 
+namespace Ui {
+class frmOptions;
+}
+
 namespace kestrum {
 
 // The file-open dialog over QFileDialog, with the properties of cd1. The
@@ -57,7 +61,7 @@ public:
     // Tells the main window the new alarm message after "Okay".
     void setMessageShown(std::function<void(const QString &)> show);
 
-    // Controls, named as the form names them.
+    // Controls, named as the form (FrmOptions.ui) names them.
     QListWidget *lstMidi = nullptr;
     QPushButton *btnAdd = nullptr;
     QPushButton *btnRemove = nullptr;
@@ -89,6 +93,7 @@ private:
     void showFields();
     void showError(const QString &text);
 
+    std::unique_ptr<Ui::frmOptions> ui_;
     std::unique_ptr<platform::ContainerSite> site_;
     std::unique_ptr<Player> mpp_;
     std::unique_ptr<FileDialog> cd1_;
