@@ -13,15 +13,14 @@
 #include <cstdint>
 #include <memory>
 
-class QAction;
-class QGroupBox;
-class QLabel;
 class QMenu;
-class QPushButton;
+
+namespace Ui {
+class frmMain;
+}
 
 namespace kestrum {
 
-class DisplayPanel;
 class FrmOptions;
 
 // What the main window runs on. Members left empty get the real ones: the
@@ -41,10 +40,11 @@ struct FrmMainParts {
 // The clock and alarm behaviour is AlarmClock's; this window shows what it
 // decides and passes the user's clicks on.
 //
-// Controls carry their design names as object names (txtHR, lblFlash,
-// txtMin, txtSec, txtAMPM, lblMessage, picDisplay, picAl, picAlON, Frame2,
-// txtAlHr, txtAlMin, txtAlAMPM, Command6, Command7, chkSet, Command8,
-// cmdSnooze, mpp2, mnuMenu, mnuOpen, mnuOption, mnuDash, mnuExit).
+// The form is FrmMain.ui; its controls carry their design names as object
+// names (txtHR, lblFlash, txtMin, txtSec, txtAMPM, lblMessage, picDisplay,
+// picAl, picAlON, Frame2, txtAlHr, txtAlMin, txtAlAMPM, Command6, Command7,
+// chkSet, Command8, cmdSnooze, mnuMenu, mnuOpen, mnuOption, mnuDash,
+// mnuExit); mpp2 is created by ProgID.
 class FrmMain : public QMainWindow, public AlarmView {
     Q_OBJECT
 
@@ -89,7 +89,7 @@ public:
     AlarmSettings &settings() { return settings_; }
     NotifyIcon &notifyIcon() { return tray_; }
     const NotifyIconData &trayIconData() const { return trayIconData_; }
-    QMenu *mainMenu() const { return mnuMenu_; }
+    QMenu *mainMenu() const;
     Player &player() { return *player_; }
     QString programFolder() const { return programFolder_; }
     QString settingsPath() const;
@@ -147,30 +147,7 @@ private:
     bool frmUp_ = true;
     bool unloaded_ = false;
 
-    // Controls.
-    DisplayPanel *picDisplay_ = nullptr;
-    QLabel *txtHR_ = nullptr;
-    QLabel *lblFlash_ = nullptr;
-    QLabel *txtMin_ = nullptr;
-    QLabel *txtSec_ = nullptr;
-    QLabel *txtAMPM_ = nullptr;
-    QLabel *lblMessage_ = nullptr;
-    QLabel *picAl_ = nullptr;
-    QLabel *picAlON_ = nullptr;
-    QGroupBox *Frame2_ = nullptr;
-    QLabel *txtAlHr_ = nullptr;
-    QLabel *txtAlMin_ = nullptr;
-    QLabel *txtAlAMPM_ = nullptr;
-    QPushButton *Command6_ = nullptr;
-    QPushButton *Command7_ = nullptr;
-    QPushButton *chkSet_ = nullptr;
-    QPushButton *Command8_ = nullptr;
-    QPushButton *cmdSnooze_ = nullptr;
-    QMenu *mnuMenu_ = nullptr;
-    QAction *mnuOpen_ = nullptr;
-    QAction *mnuOption_ = nullptr;
-    QAction *mnuDash_ = nullptr;
-    QAction *mnuExit_ = nullptr;
+    std::unique_ptr<Ui::frmMain> ui_;
 };
 
 }  // namespace kestrum

@@ -2,6 +2,7 @@
 // close box, the notification area and the settings file at exit.
 #include "ClockFonts.h"
 #include "FrmMain.h"
+#include "FrmOptions.h"
 #include "WindowFakes.h"
 
 #include <gtest/gtest.h>
@@ -113,6 +114,35 @@ TEST_F(FrmMainTest, EveryControlCarriesItsDesignTextAndTheMenuItsItems)
     EXPECT_EQ(QFontInfo(child<QLabel>(w, "txtHR")->font()).family(), clockFonts().sevenSegmentFamily);
     EXPECT_EQ(QFontInfo(child<QLabel>(w, "txtAMPM")->font()).family(), clockFonts().fourteenSegmentFamily);
     EXPECT_TRUE(QFontInfo(child<QLabel>(w, "lblMessage")->font()).fixedPitch());
+}
+
+// The style sheet of the alarm controls is a resource set on the widget that
+// holds them: it must reach them and nothing else, not the clock display
+// (whose corners show the window's colour), nor dialogs the window opens.
+TEST_F(FrmMainTest, TheStyleSheetReachesTheAlarmControlsOnly)
+{
+    auto window = makeWindow();
+    FrmMain &w = *window;
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const QColor windowColour(0xe6, 0xea, 0xef);
+
+    auto *snooze = child<QPushButton>(w, "cmdSnooze");
+    EXPECT_EQ(snooze->font().pixelSize(), 18) << "the style sheet did not reach Snooze";
+    EXPECT_TRUE(snooze->font().bold());
+    for (const char *styled : {"Frame2", "alarmTimeBox", "txtAlHr", "Command6", "chkSet", "Command8", "cmdSnooze"})
+        EXPECT_NE(child(w, styled)->style(), QApplication::style()) << styled;
+    for (const char *plain : {"centralWidget", "picDisplay", "txtHR", "lblMessage"})
+        EXPECT_EQ(child(w, plain)->style(), QApplication::style()) << plain;
+
+    QWidget *display = child(w, "picDisplay");
+    EXPECT_EQ(display->palette().color(QPalette::Window), windowColour);
+    EXPECT_EQ(display->grab().toImage().pixelColor(0, 0), windowColour) << "the display's corner";
+
+    FrmOptions *dialog = w.showOptions(false);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->btnAdd->style(), QApplication::style()) << "the dialog took the window's style sheet";
+    dialog->close();
 }
 
 TEST_F(FrmMainTest, StartUpShowsTheClockAndTheStoredAlarmDisarmed)
