@@ -1,6 +1,7 @@
 #include "about/AboutBox.h"
 
 #include "about/AboutEnvironment.h"
+#include "ui_AboutBox.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -24,14 +25,13 @@ namespace {
 // QB colours of the link: 1 (dark blue) plain, 9 (bright blue) under the pointer.
 const QColor kPlainLink(0, 0, 128);
 const QColor kHoverLink(0, 0, 255);
-const QColor kTitleBlue(0, 0, 128);
-const QColor kBetaRed(255, 0, 0);
 
 constexpr unsigned long kOpenAccess = 0x2003F;
 constexpr unsigned long kValueBufferSize = 1024;
 
 // The form's fonts, by the faces it was laid out with and the free
-// metric-compatible faces that Debian has for them.
+// metric-compatible faces that Debian has for them. They are set here, not in
+// the form: a form's font holds one face and whole points only.
 QFont formFont(QStringList families, QFont::StyleHint hint, double points, bool bold = false)
 {
     QFont font;
@@ -70,14 +70,6 @@ void setTextColour(QWidget *widget, const QColor &colour)
     widget->setPalette(palette);
 }
 
-QLabel *makeLabel(QWidget *parent, const QString &text, const QFont &font)
-{
-    auto *label = new QLabel(text, parent);
-    label->setFont(font);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
 // Each system-information path rule joins with the separator the path uses.
 QString withFileName(const QString &folder, const QString &name)
 {
@@ -88,7 +80,8 @@ QString withFileName(const QString &folder, const QString &name)
 
 } // namespace
 
-AboutBox::AboutBox(QWidget *parent, AboutEnvironment *environment) : QDialog(parent)
+AboutBox::AboutBox(QWidget *parent, AboutEnvironment *environment)
+    : QDialog(parent), ui_(std::make_unique<Ui::AboutBox>())
 {
     if (environment == nullptr) {
         ownEnvironment_ = std::make_unique<SystemAboutEnvironment>();
@@ -103,58 +96,43 @@ AboutBox::~AboutBox() = default;
 
 void AboutBox::createControls()
 {
-    setObjectName(QStringLiteral("AboutBox"));
-    setFont(sansSerif(9.75));
-    setWindowTitle(QStringLiteral("About"));
-    setMouseTracking(true);
+    ui_->setupUi(this);
+    lblTitle = ui_->lblTitle;
+    lblVersion = ui_->lblVersion;
+    lblBeta = ui_->lblBeta;
+    lblActiveX = ui_->lblActiveX;
+    lblDescription = ui_->lblDescription;
+    lblDisclaimer = ui_->lblDisclaimer;
+    lblCopyright = ui_->lblCopyright;
+    lblCopyright2 = ui_->lblCopyright2;
+    lblWebLink = ui_->lblWebLink;
+    picIcon256 = ui_->picIcon256;
+    picIcon = ui_->picIcon;
+    cmdOK = ui_->cmdOK;
+    cmdSysInfo = ui_->cmdSysInfo;
 
-    lblTitle = makeLabel(this, QString(), arial(18, true));
-    setTextColour(lblTitle, kTitleBlue);
-    lblVersion = makeLabel(this, QStringLiteral("Version"), sansSerif(8.25));
-    lblBeta = makeLabel(this, QStringLiteral("BETA EDITION"), arial(12, true));
-    setTextColour(lblBeta, kBetaRed);
-    lblActiveX = makeLabel(this, QStringLiteral("ActiveX Component"), timesNewRoman(14.25));
-    lblDescription = makeLabel(
-        this,
-        QStringLiteral("SonbrelMP3 is a suite of controls for playing MP3 music in your own programs: "
-                       "a player with an equalizer and live level, wave and spectrum readings, and a "
-                       "playlist that keeps, sorts, loads and saves extended M3U lists and reads and "
-                       "writes ID3 tags. It runs on Linux desktops with X11 or Wayland and works in any "
-                       "Qt 6 Widgets program, built with CMake or pkg-config, from C++ or through its "
-                       "hosting interface."),
-        sansSerif(8.25));
-    lblDescription->setWordWrap(true);
-    lblDisclaimer = makeLabel(
-        this,
-        QStringLiteral("Warning: this library is protected by copyright law and international treaties. "
-                       "Copying it, passing it on or selling it, in whole or in part, without a licence "
-                       "from its maker is against the law and may lead to civil and criminal penalties."),
-        sansSerif(8.25));
-    lblDisclaimer->setWordWrap(true);
-    lblCopyright = makeLabel(this, QStringLiteral("Copyright \u00A9 2025-2026 "), sansSerif(8.25));
-    lblCopyright2 = makeLabel(this, QStringLiteral("All rights reserved."), sansSerif(8.25));
-    lblWebLink = makeLabel(this, QStringLiteral("Pellicor, Ltd."), sansSerif(8.25));
+    setFont(sansSerif(9.75));
+    lblTitle->setFont(arial(18, true));
+    lblBeta->setFont(arial(12, true));
+    lblActiveX->setFont(timesNewRoman(14.25));
+    const QList<QWidget *> small{lblVersion,    lblDescription, lblDisclaimer, lblCopyright,
+                                 lblCopyright2, lblWebLink,     cmdOK,         cmdSysInfo};
+    for (QWidget *control : small)
+        control->setFont(sansSerif(8.25));
+
     setTextColour(lblWebLink, kPlainLink);
     lblWebLink->setCursor(QCursor(QPixmap(QStringLiteral(":/tarnel/about/hand.xpm")), 5, 0));
     lblWebLink->setToolTip(QString::fromLatin1(kWebAddress));
-
-    picIcon256 = new QLabel(this);
-    picIcon256->setPixmap(QPixmap(QStringLiteral(":/tarnel/about/product256.png")));
+    // Both pictures stay hidden until Form_Load shows one.
     picIcon256->hide();
-    picIcon = new QLabel(this);
-    picIcon->setPixmap(QPixmap(QStringLiteral(":/tarnel/about/product16.png")));
     picIcon->hide();
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setFont(sansSerif(8.25));
-    cmdOK->setDefault(true);
-    cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
-    cmdSysInfo->setFont(sansSerif(8.25));
     connect(cmdOK, &QPushButton::clicked, this, &AboutBox::cmdOK_Click);
     connect(cmdSysInfo, &QPushButton::clicked, this, &AboutBox::cmdSysInfo_Click);
 
     // The pointer over any control but the rights notice takes the hover
     // look off the link; over the link it puts it on.
+    setMouseTracking(true);
     const QList<QWidget *> watched{lblTitle,   lblVersion,   lblBeta,    lblActiveX, lblDescription,
                                    lblDisclaimer, lblCopyright, lblWebLink, picIcon256, picIcon,
                                    cmdOK,      cmdSysInfo};

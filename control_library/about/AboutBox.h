@@ -11,6 +11,10 @@ class QLabel;
 class QPainter;
 class QPushButton;
 
+namespace Ui {
+class AboutBox;
+}
+
 namespace SonbrelMP3 {
 
 class AboutEnvironment;
@@ -55,7 +59,7 @@ public:
     int headerRule() const;      // m1, the foot of the white band
     int descriptionRule() const; // m2, between description and legal notice
 
-    // Form controls, named as the form names them.
+    // Form controls, named as the form (AboutBox.ui) names them.
     QLabel *lblTitle = nullptr;
     QLabel *lblVersion = nullptr;
     QLabel *lblBeta = nullptr;
@@ -91,6 +95,7 @@ private:
     bool PlayWaveFile(const QString &FileName);
     void showLinkHover(bool over);
 
+    std::unique_ptr<Ui::AboutBox> ui_;
     std::unique_ptr<AboutEnvironment> ownEnvironment_;
     AboutEnvironment *environment_ = nullptr;
     bool clickPending_ = false;
