@@ -15,11 +15,11 @@
 
 class QMenu;
 
+namespace kestrum {
+
 namespace Ui {
 class frmMain;
 }
-
-namespace kestrum {
 
 class FrmOptions;
 

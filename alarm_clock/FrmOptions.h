@@ -19,11 +19,11 @@ class ContainerSite;
 class ControlHost;
 }
 
+namespace kestrum {
+
 namespace Ui {
 class frmOptions;
 }
-
-namespace kestrum {
 
 // The file-open dialog over QFileDialog, with the properties of cd1. The
 // filter is given as "description|pattern" pairs joined by "|".

@@ -11,11 +11,14 @@ class QLabel;
 class QPainter;
 class QPushButton;
 
+namespace SonbrelMP3 {
+
+// The form's class (uic's, from AboutBox.ui) lives in the library's
+// namespace: the library exports its inline members, which must not meet a
+// host program's own form of the same name.
 namespace Ui {
 class AboutBox;
 }
-
-namespace SonbrelMP3 {
 
 class AboutEnvironment;
 
