@@ -138,6 +138,10 @@ TEST_F(FrmMainTest, TheStyleSheetReachesTheAlarmControlsOnly)
     QWidget *display = child(w, "picDisplay");
     EXPECT_EQ(display->palette().color(QPalette::Window), windowColour);
     EXPECT_EQ(display->grab().toImage().pixelColor(0, 0), windowColour) << "the display's corner";
+    QPalette other = w.palette();
+    other.setColor(QPalette::Window, Qt::darkCyan);
+    w.setPalette(other);
+    EXPECT_EQ(display->grab().toImage().pixelColor(0, 0), QColor(Qt::darkCyan)) << "the corner kept the old colour";
 
     FrmOptions *dialog = w.showOptions(false);
     ASSERT_NE(dialog, nullptr);
