@@ -4,9 +4,9 @@
 #include "LookupTables.h"
 #include "ControlFace.h"
 #include "RaisedError.h"
-#include "TextHelpers.h"
+#include "SharedText.h"
 #include "equalizer/Equalizer.h"
-#include "player/AudioEngine.h"
+#include "engine/AudioEngine.h"
 #include "playlist/PlayListEntry.h"
 
 #include <QCoreApplication>
@@ -19,6 +19,8 @@
 #include <algorithm>
 
 namespace SonbrelMP3 {
+
+using platform::trimSpaces;
 
 namespace {
 

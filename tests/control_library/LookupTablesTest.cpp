@@ -104,14 +104,6 @@ TEST(PadToWidth, PadsWithSpacesAndCutsAtTheWidth)
     EXPECT_EQ(PadToWidth(QStringLiteral("abc"), -3), QString());
 }
 
-TEST(TrimSpaces, RemovesOnlyOuterSpaces)
-{
-    EXPECT_EQ(trimSpaces(QStringLiteral("  a b  ")), QStringLiteral("a b"));
-    EXPECT_EQ(trimSpaces(QStringLiteral("\ta\t")), QStringLiteral("\ta\t"));
-    EXPECT_EQ(trimSpaces(QStringLiteral("    ")), QString());
-    EXPECT_EQ(trimSpaces(QString()), QString());
-}
-
 TEST(RaisedError, PassedOnCodesCarryPlayerSourceAndTableText)
 {
     try {
