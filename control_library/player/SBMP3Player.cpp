@@ -1,6 +1,7 @@
 #include "player/SBMP3Player.h"
 
 #include "about/AboutBox.h"
+#include "LibraryLog.h"
 #include "LookupTables.h"
 #include "ControlFace.h"
 #include "RaisedError.h"
@@ -121,8 +122,10 @@ void SBMP3Player::startPlayback(bool fade, double attackTime)
     runStep([&] {
         result = fade ? engine_.fade_in(fileName_, static_cast<float>(attackTime)) : engine_.play(fileName_);
     });
-    if (result != 0)
+    if (result != 0) {
+        qCDebug(libraryLog) << "the engine does not play" << fileName_ << "- error" << result;
         raiseCode(result);
+    }
     paused_ = false;
     playing_ = true;
     tmrIsFinished_.start();
