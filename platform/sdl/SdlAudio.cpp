@@ -32,12 +32,6 @@ void stopAudio()
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-const char *audioDriverName()
-{
-    const char *name = SDL_GetCurrentAudioDriver();
-    return name != nullptr ? name : "";
-}
-
 void releaseThreadData()
 {
     SDL_TLSCleanup();

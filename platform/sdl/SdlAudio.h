@@ -26,9 +26,6 @@ void setAudioHints();
 bool startAudio();
 void stopAudio();
 
-// The driver SDL's audio runs on; empty when it has not started.
-const char *audioDriverName();
-
 // Frees what SDL keeps for the calling thread: the last SDL call of each
 // thread of ours.
 void releaseThreadData();
