@@ -21,7 +21,7 @@ bool stubLoadedInProcess()
     if (!maps.open(QIODevice::ReadOnly))
         return false;
     const QByteArray canonical = QFile::encodeName(QFileInfo(kStubPath).canonicalFilePath());
-    return maps.readAll().contains(canonical);
+    return !canonical.isEmpty() && maps.readAll().contains(canonical);
 }
 
 // A function of the stub that the binding has loaded; null before that.
