@@ -1,5 +1,7 @@
 #include "AlarmClock.h"
 
+#include "KestrumLog.h"
+
 #include <exception>
 #include <limits>
 #include <utility>
@@ -300,10 +302,14 @@ bool AlarmClock::tryStart(const QString &path)
     try {
         player_.setFilename(path);
         player_.PlayStart();
-        return player_.IsPlaying();
-    } catch (const std::exception &) {
+        if (player_.IsPlaying())
+            return true;
+        qCDebug(kestrumLog) << "the tune" << path << "does not play";
+        return false;
+    } catch (const std::exception &error) {
         // platform::DispatchError and anything else the player raises: this
         // start failed, the caller tries the next sound.
+        qCDebug(kestrumLog).noquote() << "the tune" << path << "does not play:" << error.what();
         return false;
     }
 }

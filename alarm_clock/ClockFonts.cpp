@@ -1,9 +1,9 @@
 #include "ClockFonts.h"
 
+#include "KestrumLog.h"
+
 #include <QFontDatabase>
 #include <QStringList>
-
-#include <cstdio>
 
 namespace kestrum {
 
@@ -14,9 +14,7 @@ QString loadBundled(const QString &resource)
     const int id = QFontDatabase::addApplicationFont(resource);
     const QStringList families = id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
     if (families.isEmpty()) {
-        std::fprintf(stderr, "Kestrum: the font %s is missing from the program; a plain face stands in.\n",
-                     qPrintable(resource));
-        std::fflush(stderr);
+        qCWarning(kestrumLog) << "the font" << resource << "is missing from the program; a plain face stands in.";
         return QString();
     }
     return families.first();

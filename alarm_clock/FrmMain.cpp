@@ -5,6 +5,7 @@
 #include "ClockFonts.h"
 #include "DisplayPanel.h"
 #include "KestrumArt.h"
+#include "KestrumLog.h"
 #include "ui_FrmMain.h"
 
 #include <QAction>
@@ -226,19 +227,16 @@ void FrmMain::loadSettings()
 {
     const QString path = settingsPath();
     if (!loadSettingsFile(path, settings_, loaded_, programFolder_)) {
-        std::fprintf(stderr, "Kestrum: %s cannot be read; the design settings are used and written at exit.\n",
-                     qPrintable(QDir::toNativeSeparators(path)));
-        std::fflush(stderr);
+        qCWarning(kestrumLog).noquote() << QDir::toNativeSeparators(path)
+                                        << "cannot be read; the design settings are used and written at exit.";
     }
     loadedAlarmText_ = settings_.alarmText;
     alarm_->showAlarmTextFields();
     if (alarm_->alarmHour() + alarm_->alarmMinute() + alarm_->alarmHalf() != settings_.alarmText) {
-        std::fprintf(stderr,
-                     "Kestrum: the alarm time \"%s,%s,%s\" in %s is not a time of the clock; "
-                     "it never fires until it is changed with + or - or the alarm is set.\n",
-                     qPrintable(loaded_.alarmHour), qPrintable(loaded_.alarmMinute),
-                     qPrintable(loaded_.alarmHalf), qPrintable(QDir::toNativeSeparators(path)));
-        std::fflush(stderr);
+        qCWarning(kestrumLog).noquote()
+            << QStringLiteral("the alarm time \"%1,%2,%3\" in %4 is not a time of the clock; "
+                              "it never fires until it is changed with + or - or the alarm is set.")
+                   .arg(loaded_.alarmHour, loaded_.alarmMinute, loaded_.alarmHalf, QDir::toNativeSeparators(path));
     }
     ui_->lblMessage->setText(settings_.alarmMessage);
 }

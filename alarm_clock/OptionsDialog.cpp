@@ -1,6 +1,7 @@
 #include "OptionsDialog.h"
 
 #include "RegistryValues.h"
+#include "SharedText.h"
 
 #include <QLocale>
 
@@ -82,8 +83,7 @@ QString OptionsDialog::displayName(const QString &entry)
 QString OptionsDialog::nameOfFile(const QString &path)
 {
     // Windows paths end their folder at "\", ours at "/".
-    const qsizetype folderEnd = std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
-    const QString file = path.mid(folderEnd + 1);
+    const QString file = platform::fileNamePart(path);
     return file.size() < 5 ? file : file.chopped(4);
 }
 
@@ -267,7 +267,7 @@ void OptionsDialog::okay()
     if (!number)
         value = QLocale().toDouble(trimmed);
     // Halves go to the even neighbour, as in the settings file.
-    settings_.snoozeMinutes = static_cast<std::int16_t>(std::nearbyint(value));
+    settings_.snoozeMinutes = static_cast<std::int16_t>(platform::roundHalfToEven(value));
     settings_.playOrder = static_cast<std::int16_t>(cboOrder == 1 ? 1 : 0);
     settings_.repeatTune = chkRepeat ? 1 : 0;
     settings_.autoStart = chkWin ? 1 : 0;

@@ -1,12 +1,11 @@
 #include "QtAdapters.h"
 
 #include "ControlHost.h"
+#include "KestrumLog.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaMethod>
-
-#include <cstdio>
 
 namespace kestrum {
 
@@ -44,9 +43,8 @@ std::unique_ptr<ControlPlayer> ControlPlayer::create(platform::ControlHost &host
         control->hide();
         return std::make_unique<ControlPlayer>(control, std::nullopt);
     } catch (const platform::DispatchError &error) {
-        std::fprintf(stderr, "Kestrum: the alarm player cannot be created (%s); the alarm will ring the bell.\n",
-                     error.what());
-        std::fflush(stderr);
+        qCWarning(kestrumLog).noquote() << "the alarm player cannot be created (" + QString::fromUtf8(error.what())
+                                               + "); the alarm will ring the bell.";
         return std::make_unique<ControlPlayer>(nullptr, error);
     }
 }

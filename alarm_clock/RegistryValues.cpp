@@ -1,6 +1,9 @@
 #include "RegistryValues.h"
 
+#include "KestrumLog.h"
+
 #include <QByteArray>
+#include <QStandardPaths>
 
 #include <array>
 #include <cstdint>
@@ -29,6 +32,17 @@ std::optional<std::array<unsigned char, 4>> dwordBytes(const QString &text)
 }
 
 } // namespace
+
+void moveFormerRegistryStore()
+{
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (config.isEmpty())
+        return;
+    const QString former = config + QStringLiteral("/Kestrum/registry.ini");
+    if (!moveRegistryStoreFrom(former))
+        qCWarning(kestrumLog) << "the registry store at" << former << "could not be moved to"
+                              << registryStoreFile() << "- it is tried again at the next start";
+}
 
 bool setRegistryValue(HKEY root, const QString &path, const QString &name, const QString &text)
 {

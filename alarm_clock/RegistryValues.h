@@ -15,6 +15,12 @@ namespace kestrum {
 inline constexpr const char *kRunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr const char *kRunValueName = "Kestrum";
 
+// Moves the per-user registry store from the place where earlier versions
+// kept it, $XDG_CONFIG_HOME/Kestrum/registry.ini, to the platform layer's own
+// place, so that no registration is lost. Safe when two copies start at once;
+// a store already at the new place keeps its values. Called once at start.
+void moveFormerRegistryStore();
+
 // Writes `text` to the value `name` of the existing key `path` under `root`,
 // keeping the value's type: REG_DWORD stays a number (the text must then be
 // a whole number, -2147483648 to 4294967295), anything else and a missing

@@ -1,11 +1,12 @@
 #include "SettingsFile.h"
 
+#include "KestrumLog.h"
+#include "SharedText.h"
 #include "TextFile.h"
 
 #include <QDir>
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 #include <optional>
 
@@ -21,18 +22,9 @@ constexpr int kFirstTuneLine = 9;
 
 constexpr int kDefaultSnoozeMinutes = 10;
 
-// Removes leading and trailing blanks (spaces only, as the file's own trim
-// does: a tab inside a label stays part of it).
-QString trimSpaces(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
+// Leading and trailing blanks go (spaces only, as the file's own trim does:
+// a tab inside a label stays part of it).
+using platform::trimSpaces;
 
 // A decimal number ("12", "-3", "+7", "2.5", ".5", "4.") rounded to a whole
 // number, a half to the even neighbour, computed on the digits so that no
@@ -71,9 +63,12 @@ std::optional<int> wholeNumber(const QString &line, int low, int high)
     if (digits == 0 || i != text.size())
         return std::nullopt;
 
-    const bool roundUp = firstFraction > 5 || (firstFraction == 5 && restNonZero)
-                         || (firstFraction == 5 && !restNonZero && magnitude % 2 == 1);
-    if (roundUp)
+    using platform::Fraction;
+    const Fraction fraction = firstFraction > 5 || (firstFraction == 5 && restNonZero) ? Fraction::AboveHalf
+                              : firstFraction == 5                                     ? Fraction::Half
+                              : firstFraction > 0 || restNonZero                       ? Fraction::BelowHalf
+                                                                                       : Fraction::Zero;
+    if (platform::roundsAwayFromZero(magnitude % 2 == 1, fraction))
         ++magnitude;
     const long long value = negative ? -magnitude : magnitude;
     if (value < low || value > high)
@@ -208,11 +203,8 @@ bool saveSettingsFile(const QString &path, const AlarmSettings &settings,
     if (platform::writeTextLines(path, linesFromSettings(settings, loaded),
                                  QStringLiteral("\r\n"), &error))
         return true;
-    const QString message = QStringLiteral("Kestrum: cannot save the settings to %1: %2; "
-                                           "the old file is left as it was.\n")
-                                .arg(QDir::toNativeSeparators(path), error);
-    std::fputs(message.toLocal8Bit().constData(), stderr);
-    std::fflush(stderr);
+    qCWarning(kestrumLog).noquote() << QStringLiteral("cannot save the settings to %1: %2; the old file is left as it was.")
+                                           .arg(QDir::toNativeSeparators(path), error);
     return false;
 }
 

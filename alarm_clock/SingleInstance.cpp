@@ -1,10 +1,10 @@
 #include "SingleInstance.h"
 
+#include "KestrumLog.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
-
-#include <cstdio>
 
 #include <unistd.h>
 
@@ -51,9 +51,7 @@ SingleInstance::Result SingleInstance::acquire()
         return Result::Acquired;
     if (lock_->error() == QLockFile::LockFailedError)
         return Result::HeldElsewhere;
-    std::fprintf(stderr, "Kestrum: cannot make the lock file %s; a second copy will not be noticed\n",
-                 qPrintable(path_));
-    std::fflush(stderr);
+    qCWarning(kestrumLog) << "cannot make the lock file" << path_ << "- a second copy will not be noticed";
     return Result::Unavailable;
 }
 

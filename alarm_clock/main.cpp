@@ -1,6 +1,7 @@
 // Kestrum, the alarm clock: one copy per user, its main window, and the
 // settings saved however the program ends (Exit, logging out, SIGTERM).
 #include "FrmMain.h"
+#include "RegistryValues.h"
 #include "SingleInstance.h"
 #include "TerminationSignals.h"
 
@@ -29,6 +30,7 @@ int main(int argc, char **argv)
         return 0;
     }
 
+    kestrum::moveFormerRegistryStore();
     kestrum::FrmMain frmMain;
     kestrum::TerminationSignals termination;
 

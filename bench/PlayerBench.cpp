@@ -6,7 +6,7 @@
 //                    real engine (goal: under 0.5 % of one core)
 
 #include "FakeEngine.h"
-#include "player/AudioEngine.h"
+#include "engine/AudioEngine.h"
 #include "player/SBMP3Player.h"
 
 #include <benchmark/benchmark.h>

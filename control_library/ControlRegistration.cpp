@@ -3,6 +3,7 @@
 #include "ControlRegistration.h"
 
 #include "Registry.h"
+#include "SharedLibrary.h"
 #include "player/SBMP3Player.h"
 #include "playlist/SBMP3PlayList.h"
 
@@ -11,8 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
-
-#include <dlfcn.h>
 
 #include <array>
 #include <cstring>
@@ -45,11 +44,7 @@ QByteArray progIdKey(const ControlClass &control)
 // libTarnelMP3.so follows the link when the library is updated.
 QByteArray libraryPath()
 {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void *>(&TarnelCreateControl), &info) == 0 || !info.dli_fname ||
-        !*info.dli_fname)
-        return {};
-    return QFile::encodeName(QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath());
+    return QFile::encodeName(platform::pathOfLoadedObject(reinterpret_cast<const void *>(&TarnelCreateControl)));
 }
 
 // Whether two library paths name the same file: the same path, or the same

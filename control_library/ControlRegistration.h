@@ -2,7 +2,7 @@
 
 // The entry points through which hosts find and create the library's
 // controls without linking the library: they load libTarnelMP3.so, look the
-// names below up with dlsym and call them. All are plain C functions that
+// names below up by name and call them. All are plain C functions that
 // never let an exception out.
 
 class QWidget;

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <exception>
 
 namespace SonbrelMP3 {
 
@@ -24,9 +25,13 @@ public:
 // unchanged, source "SBMP3Player", description from the error table.
 [[noreturn]] void raiseCode(std::int32_t number);
 
+// Logs a step that failed with `error` and was skipped (debug messages of
+// "tarnel.library": the error's number, source and description).
+void logSkippedStep(const std::exception_ptr &error) noexcept;
+
 // Runs one step of a member in continue-on-error mode: a step that fails in
-// any way is skipped and the member goes on with its next step. Returns
-// whether the step completed.
+// any way is skipped, logged, and the member goes on with its next step.
+// Returns whether the step completed.
 template <typename Step>
 bool runStep(Step &&step) noexcept
 {
@@ -34,6 +39,7 @@ bool runStep(Step &&step) noexcept
         step();
         return true;
     } catch (...) {
+        logSkippedStep(std::current_exception());
         return false;
     }
 }

@@ -10,8 +10,4 @@ namespace SonbrelMP3 {
 // gives the empty string.
 QString PadToWidth(const QString &text, int width, QChar pad = QLatin1Char(' '));
 
-// Text without leading and trailing spaces (only the space character, as the
-// tag fields are padded with it; tabs and other white space stay).
-QString trimSpaces(const QString &text);
-
 }  // namespace SonbrelMP3

@@ -1,7 +1,7 @@
 #include "about/AboutEnvironment.h"
 
 #include "SoundOutput.h"
-#include "player/EngineBinding.h"
+#include "engine/EngineBinding.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "Enumerations.h"
 #include "RaisedError.h"
 #include "equalizer/EqualizerBand.h"
-#include "player/AudioEngine.h"
+#include "engine/AudioEngine.h"
 
 #include <algorithm>
 #include <array>

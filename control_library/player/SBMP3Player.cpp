@@ -1,12 +1,13 @@
 #include "player/SBMP3Player.h"
 
 #include "about/AboutBox.h"
+#include "LibraryLog.h"
 #include "LookupTables.h"
 #include "ControlFace.h"
 #include "RaisedError.h"
-#include "TextHelpers.h"
+#include "SharedText.h"
 #include "equalizer/Equalizer.h"
-#include "player/AudioEngine.h"
+#include "engine/AudioEngine.h"
 #include "playlist/PlayListEntry.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,8 @@
 #include <algorithm>
 
 namespace SonbrelMP3 {
+
+using platform::trimSpaces;
 
 namespace {
 
@@ -119,8 +122,10 @@ void SBMP3Player::startPlayback(bool fade, double attackTime)
     runStep([&] {
         result = fade ? engine_.fade_in(fileName_, static_cast<float>(attackTime)) : engine_.play(fileName_);
     });
-    if (result != 0)
+    if (result != 0) {
+        qCDebug(libraryLog) << "the engine does not play" << fileName_ << "- error" << result;
         raiseCode(result);
+    }
     paused_ = false;
     playing_ = true;
     tmrIsFinished_.start();

@@ -1,5 +1,7 @@
 #include "playlist/FrameInfo.h"
 
+#include "SharedText.h"
+
 #include <QList>
 
 #include <charconv>
@@ -19,7 +21,7 @@ std::optional<Integer> toInteger(QStringView text)
     const std::optional<double> number = toNumber(text);
     if (!number)
         return std::nullopt;
-    const double rounded = std::nearbyint(*number);  // the default mode rounds half to even
+    const double rounded = platform::roundHalfToEven(*number);
     if (rounded < static_cast<double>(std::numeric_limits<Integer>::min()) ||
         rounded > static_cast<double>(std::numeric_limits<Integer>::max()))
         return std::nullopt;

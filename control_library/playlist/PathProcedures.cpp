@@ -1,12 +1,14 @@
 #include "PathProcedures.h"
 
-#include "TextHelpers.h"
+#include "SharedText.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
 
 namespace SonbrelMP3 {
+
+using platform::trimSpaces;
 
 namespace {
 

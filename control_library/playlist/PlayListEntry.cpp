@@ -2,13 +2,15 @@
 
 #include "LookupTables.h"
 #include "RaisedError.h"
-#include "TextHelpers.h"
-#include "player/AudioEngine.h"
+#include "SharedText.h"
+#include "engine/AudioEngine.h"
 #include "playlist/FrameInfo.h"
 #include "playlist/TagBlock.h"
 
 
 namespace SonbrelMP3 {
+
+using platform::trimSpaces;
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "playlist/PathProcedures.h"
 #include "RaisedError.h"
 #include "TextFile.h"
-#include "TextHelpers.h"
+#include "SharedText.h"
 #include "playlist/EntryCollection.h"
 #include "playlist/PlayListEntry.h"
 
@@ -12,6 +12,8 @@
 #include <QFileInfo>
 
 namespace SonbrelMP3 {
+
+using platform::trimSpaces;
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include "Enumerations.h"
 #include "RaisedError.h"
+#include "SharedText.h"
 #include "playlist/PlayListEntry.h"
 
 #include <QCollator>
@@ -193,27 +194,20 @@ QString makeRandomKey(const EntryCollection &collection, RandomSource &random)
     }
 }
 
-QString fileNamePart(const QString &path)
-{
-    const qsizetype separator =
-        std::max(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
-    return path.mid(separator + 1);
-}
-
 QString sortingText(PlayListEntry &entry, std::int32_t SortType)
 {
     switch (SortType) {
     case sbrMP3SortByFile:
-        return fileNamePart(entry.Filename());
+        return platform::fileNamePart(entry.Filename());
     case sbrMP3SortByID3Title: {
         const QString title = readField(entry, &PlayListEntry::ID3Title);
-        return title.isEmpty() ? fileNamePart(entry.Filename()) : title;
+        return title.isEmpty() ? platform::fileNamePart(entry.Filename()) : title;
     }
     case sbrMP3SortByID3Tag: {
         const QString artist = readField(entry, &PlayListEntry::ID3Artist);
         const QString title = readField(entry, &PlayListEntry::ID3Title);
         if (artist.isEmpty() && title.isEmpty())
-            return fileNamePart(entry.Filename());
+            return platform::fileNamePart(entry.Filename());
         return (artist.isEmpty() ? QStringLiteral("Unknown Artist") : artist)
                + QStringLiteral(" - ")
                + (title.isEmpty() ? QStringLiteral("Untitled") : title);

@@ -59,10 +59,6 @@ private:
 // generator that repeats itself cannot stall us).
 QString makeRandomKey(const EntryCollection &collection, RandomSource &random);
 
-// The file name part of a path: the text after the last "\" (Windows-style
-// names) or "/" (the native separator); the whole text when it has neither.
-QString fileNamePart(const QString &path);
-
 // The text by which Sort compares an entry for a text sort type
 // (sbrMP3SortByFile, sbrMP3SortByID3Title, sbrMP3SortByID3Tag). A tag field
 // that cannot be read counts as empty.

@@ -3,6 +3,7 @@
 #include "about/AboutBox.h"
 #include "ControlFace.h"
 #include "RaisedError.h"
+#include "SharedText.h"
 #include "playlist/PlayListEntry.h"
 #include "playlist/PlayListFile.h"
 #include "playlist/PlayListOrder.h"
@@ -140,7 +141,7 @@ SBMP3PlayList::Index SBMP3PlayList::readIndex(const QVariant &index)
     const double number = index.toDouble(&ok);
     // Numbers round half to even, as positions always have.
     if (ok && std::isfinite(number) && std::fabs(number) < 2147483647.0)
-        result.position = static_cast<int>(std::nearbyint(number));
+        result.position = static_cast<int>(platform::roundHalfToEven(number));
     result.text = QString::number(result.position);
     return result;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "player/AudioEngine.h"
+#include "engine/AudioEngine.h"
 
 #include <QByteArray>
 #include <QString>

@@ -6,6 +6,7 @@
 // process of its own (gtest_discover_tests), so the environment set here
 // belongs to that test.
 #include "FrmMain.h"
+#include "SharedLibrary.h"
 #include "WindowFakes.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +18,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <dlfcn.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -40,9 +39,10 @@ protected:
         // this temporary configuration folder, where the window looks its
         // ProgID up.
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.filePath(QStringLiteral("config"))));
-        void *library = dlopen(TARNEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(library, nullptr) << dlerror();
-        auto registerServer = reinterpret_cast<long (*)()>(dlsym(library, "DllRegisterServer"));
+        QString error;
+        const auto library = platform::SharedLibrary::load(QStringLiteral(TARNEL_LIBRARY_PATH), &error);
+        ASSERT_TRUE(library) << qPrintable(error);
+        auto *registerServer = library->function<long()>("DllRegisterServer");
         ASSERT_NE(registerServer, nullptr);
         ASSERT_EQ(registerServer(), 0);
 

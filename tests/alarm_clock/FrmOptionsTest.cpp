@@ -10,6 +10,7 @@
 #include "ControlHost.h"
 #include "QtAdapters.h"
 #include "Registry.h"
+#include "SharedLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -26,8 +27,6 @@
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
-
-#include <dlfcn.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -180,9 +179,10 @@ TEST_F(FrmOptionsTest, FileDialogFiltersBecomeQtNameFilters)
 // toggle lets go by itself.
 TEST_F(FrmOptionsTest, APreviewOnTheRealPlayerReleasesTheToggleWhenTheTuneEnds)
 {
-    void *library = dlopen(TARNEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(library, nullptr) << dlerror();
-    auto registerServer = reinterpret_cast<long (*)()>(dlsym(library, "DllRegisterServer"));
+    QString error;
+    const auto library = platform::SharedLibrary::load(QStringLiteral(TARNEL_LIBRARY_PATH), &error);
+    ASSERT_TRUE(library) << qPrintable(error);
+    auto *registerServer = library->function<long()>("DllRegisterServer");
     ASSERT_NE(registerServer, nullptr);
     ASSERT_EQ(registerServer(), 0);
     const QString heard = folder.filePath(QStringLiteral("heard.raw"));

@@ -5,6 +5,7 @@
 // and records what it was asked, a bell that counts.
 
 #include "AlarmClock.h"
+#include "CallLog.h"
 
 #include <QDateTime>
 #include <QString>
@@ -48,8 +49,8 @@ public:
     bool playing = false;
     int starts = 0;
     int stops = 0;
-    QStringList calls;              // "Filename=<path>", "PlayStart", "PlayStop"
-    std::vector<QString> started;   // file of each PlayStart that plays
+    CallLog<QStringList> calls;            // "Filename=<path>", "PlayStart", "PlayStop"
+    CallLog<std::vector<QString>> started; // file of each PlayStart that plays
     std::set<QString> missing;      // PlayStart raises
     std::set<QString> rejected;     // PlayStart returns, nothing plays
     std::function<void()> finishedHandler;

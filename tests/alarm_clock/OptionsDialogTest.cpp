@@ -132,6 +132,7 @@ TEST_F(OptionsDialogTest, AddTuneNamesTheFileAfterItsFolderWithoutItsExtension)
     auto dialog = open();
     dialog->addTune(QStringLiteral("C:\\Music\\Morning.mp3"));
     EXPECT_EQ(settings.tunes[1], QStringLiteral("C:\\Music\\Morning.mp3,Morning"));
+    ASSERT_FALSE(dialog->lstMidi.isEmpty());
     EXPECT_EQ(dialog->lstMidi.last(), QStringLiteral("Morning"));
     EXPECT_EQ(dialog->selectedRow, 1);
     dialog->addTune(QStringLiteral("/home/ann/Music/Sea Breeze.mp3"));
@@ -159,6 +160,7 @@ TEST_F(OptionsDialogTest, AddAsksTheFileDialogAndACancelAddsNothing)
     dialog->add();
     EXPECT_EQ(settings.tuneCount, 1);
     dialog->add();
+    ASSERT_FALSE(tunes().isEmpty());
     EXPECT_EQ(tunes().last(), QStringLiteral("/music/Chosen.mp3,Chosen"));
     EXPECT_EQ(cd1.seen, QStringList(2, QStringLiteral("|Audio (*.mp3)|*.mp3|mp3|Select MP3")));
 }

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QLoggingCategory>
 #include <QSet>
 
 #include <climits>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -104,14 +106,6 @@ TEST(PadToWidth, PadsWithSpacesAndCutsAtTheWidth)
     EXPECT_EQ(PadToWidth(QStringLiteral("abc"), -3), QString());
 }
 
-TEST(TrimSpaces, RemovesOnlyOuterSpaces)
-{
-    EXPECT_EQ(trimSpaces(QStringLiteral("  a b  ")), QStringLiteral("a b"));
-    EXPECT_EQ(trimSpaces(QStringLiteral("\ta\t")), QStringLiteral("\ta\t"));
-    EXPECT_EQ(trimSpaces(QStringLiteral("    ")), QString());
-    EXPECT_EQ(trimSpaces(QString()), QString());
-}
-
 TEST(RaisedError, PassedOnCodesCarryPlayerSourceAndTableText)
 {
     try {
@@ -144,6 +138,39 @@ TEST(RaisedError, RunStepSkipsAFailingStepAndGoesOn)
     EXPECT_TRUE(runStep([&] { done.push_back(4); }));
     EXPECT_EQ(result, 0);
     EXPECT_EQ(done, (std::vector<int>{2, 4}));
+}
+
+QStringList libraryDebugMessages;
+
+void recordLibraryDebug(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtDebugMsg && qstrcmp(context.category, "tarnel.library") == 0)
+        libraryDebugMessages << text;
+}
+
+TEST(RaisedError, RunStepLogsTheStepItSkipsWhenDebugMessagesAreOn)
+{
+    libraryDebugMessages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(recordLibraryDebug);
+    const auto failingSteps = [] {
+        runStep([] { throw RaisedError(30075, QStringLiteral("SBMP3Player"), QStringLiteral("Not an MPEG file")); });
+        runStep([] { throw std::runtime_error("plain failure"); });
+        runStep([] { throw 42; });
+        runStep([] {});
+    };
+    failingSteps();
+    const QStringList byDefault = libraryDebugMessages;
+    QLoggingCategory::setFilterRules(QStringLiteral("tarnel.*.debug=true"));
+    failingSteps();
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+
+    EXPECT_TRUE(byDefault.isEmpty()) << qPrintable(byDefault.join(u'\n'));
+    ASSERT_EQ(libraryDebugMessages.size(), 3) << qPrintable(libraryDebugMessages.join(u'\n'));
+    for (const char *part : {"30075", "SBMP3Player", "Not an MPEG file"})
+        EXPECT_TRUE(libraryDebugMessages[0].contains(QLatin1String(part))) << qPrintable(libraryDebugMessages[0]);
+    EXPECT_TRUE(libraryDebugMessages[1].contains(QStringLiteral("plain failure")));
+    EXPECT_TRUE(libraryDebugMessages[2].contains(QStringLiteral("unknown")));
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ void FakeEngine::record(const std::string &function, QVariantList arguments)
     calls.push_back({function, std::move(arguments)});
 }
 
-std::vector<FakeEngine::Call> FakeEngine::callsTo(const std::string &function) const
+FakeEngine::Calls FakeEngine::callsTo(const std::string &function) const
 {
     std::vector<Call> found;
     std::copy_if(calls.begin(), calls.end(), std::back_inserter(found),
@@ -88,7 +88,7 @@ std::vector<FakeEngine::Call> FakeEngine::callsTo(const std::string &function) c
     return found;
 }
 
-std::vector<std::string> FakeEngine::callNames() const
+CallLog<std::vector<std::string>> FakeEngine::callNames() const
 {
     std::vector<std::string> names;
     for (const Call &call : calls)

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "player/AudioEngine.h"
+#include "CallLog.h"
+#include "engine/AudioEngine.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,8 +23,9 @@ class FakeEngine : public AudioEngine {
 public:
     struct Call {
         std::string function;
-        QVariantList arguments;
+        CallLog<QVariantList> arguments;
     };
+    using Calls = CallLog<std::vector<Call>>;
 
     // What the fake holds for one file name.
     struct File {
@@ -66,9 +68,9 @@ public:
     // status is ready. Returns false when no window is attached.
     bool invalidateWindow();
 
-    std::vector<Call> calls;
-    std::vector<Call> callsTo(const std::string &function) const;
-    std::vector<std::string> callNames() const;
+    Calls calls;
+    Calls callsTo(const std::string &function) const;
+    CallLog<std::vector<std::string>> callNames() const;
     std::map<QString, File> files;
 
     void play_mp3(std::int32_t reserved, sbmp3_window *window) override;

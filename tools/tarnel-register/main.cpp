@@ -4,17 +4,19 @@
 // which record (or remove) its ProgIDs in the per-user registry store, so
 // that hosts can create its controls by ProgID. Prints one line; exits with
 // 0 on success and 1 otherwise.
-#include <dlfcn.h>
+#include "SharedLibrary.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <string>
-#include <system_error>
 
 namespace {
 
-using EntryPoint = long (*)();
+using EntryPoint = long();
 
 int usage()
 {
@@ -41,33 +43,29 @@ int main(int argc, char **argv)
 
     // The library records the path it was loaded from, so it is loaded by
     // its absolute path (links are kept: the record follows them).
-    std::error_code error;
-    const std::filesystem::path library = std::filesystem::absolute(libraryArgument, error);
-    if (error) {
-        std::fprintf(stderr, "tarnel-register: %s: %s\n", libraryArgument, error.message().c_str());
-        return 1;
-    }
-    const std::string path = library.lexically_normal().string();
+    const QString path = QDir::cleanPath(QFileInfo(QFile::decodeName(libraryArgument)).absoluteFilePath());
+    const QByteArray shownPath = QFile::encodeName(path);
 
-    void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char *reason = dlerror();
-        std::fprintf(stderr, "tarnel-register: cannot load %s: %s\n", path.c_str(), reason ? reason : "unknown error");
+    QString reason;
+    const auto library = platform::SharedLibrary::load(path, &reason);
+    if (!library) {
+        std::fprintf(stderr, "tarnel-register: cannot load %s: %s\n", shownPath.constData(), qPrintable(reason));
         return 1;
     }
     const char *entryName = unregister ? "DllUnregisterServer" : "DllRegisterServer";
-    auto entry = reinterpret_cast<EntryPoint>(dlsym(handle, entryName));
+    auto *entry = library->function<EntryPoint>(entryName);
     if (!entry) {
-        std::fprintf(stderr, "tarnel-register: %s has no %s\n", path.c_str(), entryName);
+        std::fprintf(stderr, "tarnel-register: %s has no %s\n", shownPath.constData(), entryName);
         return 1;
     }
     const long result = entry();
     if (result != 0) {
-        std::fprintf(stderr, "tarnel-register: %s of %s failed with registry error %ld\n", entryName, path.c_str(),
-                     result);
+        std::fprintf(stderr, "tarnel-register: %s of %s failed with registry error %ld\n", entryName,
+                     shownPath.constData(), result);
         return 1;
     }
-    std::printf("tarnel-register: %s the controls of %s\n", unregister ? "unregistered" : "registered", path.c_str());
+    std::printf("tarnel-register: %s the controls of %s\n", unregister ? "unregistered" : "registered",
+                shownPath.constData());
     // The library stays loaded until the program ends: its Qt objects and
     // static data go with the process, not before.
     return 0;

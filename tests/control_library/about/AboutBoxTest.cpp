@@ -3,6 +3,7 @@
 #include "player/SBMP3Player.h"
 #include "playlist/SBMP3PlayList.h"
 
+#include "CallLog.h"
 #include "FakeEngine.h"
 #include "Registry.h"
 
@@ -37,10 +38,10 @@ public:
         std::optional<QString> file; // none: the stop call
         unsigned flags;
     };
-    std::vector<Play> plays;
+    CallLog<std::vector<Play>> plays;
     QStringList opened;
     QStringList started;
-    QStringList messages;
+    CallLog<QStringList> messages;
 
     QString dataFolder() override { return folder; }
     unsigned soundDeviceCount() override { return devices; }

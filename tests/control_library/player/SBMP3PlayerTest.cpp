@@ -54,7 +54,7 @@ protected:
         engine.calls.clear();
     }
 
-    std::vector<std::string> calls() const { return engine.callNames(); }
+    auto calls() const { return engine.callNames(); }
 
     FakeEngine engine;
     RecordingSite site;

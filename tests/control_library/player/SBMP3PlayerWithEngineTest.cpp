@@ -1,7 +1,7 @@
 // The player over the real engine, as the alarm program uses it: play a
 // file to its end and hear of it through FinishedPlaying.
 
-#include "player/AudioEngine.h"
+#include "engine/AudioEngine.h"
 #include "player/SBMP3Player.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,11 @@
-#include "player/EngineBinding.h"
+#include "engine/EngineBinding.h"
+
+#include "LibraryLog.h"
+#include "SharedLibrary.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <dlfcn.h>
 
 namespace SonbrelMP3 {
 
@@ -44,17 +45,15 @@ EngineBinding::~EngineBinding() = default;
 
 QString EngineBinding::folderOfControlLibrary()
 {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void *>(&EngineBinding::folderOfControlLibrary), &info) == 0 ||
-        info.dli_fname == nullptr)
-        return {};
-    return QFileInfo(QFile::decodeName(info.dli_fname)).absolutePath();
+    const QString library =
+        platform::pathOfLoadedObject(reinterpret_cast<const void *>(&EngineBinding::folderOfControlLibrary));
+    return library.isEmpty() ? QString() : QFileInfo(library).absolutePath();
 }
 
 bool EngineBinding::isLoaded() const
 {
     std::lock_guard lock(mutex_);
-    return handle_ != nullptr;
+    return library_ != nullptr;
 }
 
 QString EngineBinding::loadedPath() const
@@ -83,33 +82,39 @@ void EngineBinding::loadLibrary()
     for (const QString &candidate : candidates) {
         if (candidate != libraryName_ && !QFileInfo::exists(candidate))
             continue;
-        void *handle = dlopen(QFile::encodeName(candidate).constData(), RTLD_NOW | RTLD_LOCAL);
-        if (handle != nullptr) {
-            handle_ = handle;
+        QString error;
+        if (auto library = platform::SharedLibrary::load(candidate, &error)) {
+            library_ = std::make_unique<platform::SharedLibrary>(std::move(*library));
             loadedPath_ = candidate;
             loadError_.clear();
+            qCDebug(engineLog) << "the engine library is" << candidate;
             return;
         }
-        const char *error = dlerror();
-        errors << (error != nullptr ? QString::fromLocal8Bit(error) : candidate);
+        errors << (error.isEmpty() ? candidate : error);
     }
     loadError_ = errors.join(QStringLiteral("; "));
+    qCWarning(engineLog).noquote() << "the engine library" << libraryName_ << "cannot be loaded:" << loadError_;
 }
 
-void *EngineBinding::resolve(Function function)
+QFunctionPointer EngineBinding::resolve(Function function)
 {
     std::lock_guard lock(mutex_);
-    if (void *address = addresses_[function].load(std::memory_order_acquire))
+    if (QFunctionPointer address = addresses_[function].load(std::memory_order_acquire))
         return address;
     if (!loadTried_)
         loadLibrary();
-    if (handle_ == nullptr) {
+    if (!library_) {
         throw EngineUnavailable(48, kEngineSource,
                                 QStringLiteral("Error in loading DLL %1: %2")
                                     .arg(libraryName_, loadError_));
     }
-    void *address = dlsym(handle_, kFunctionNames[function]);
+    const QFunctionPointer address = library_->resolve(kFunctionNames[function]);
     if (address == nullptr) {
+        if (!missingReported_.test(function)) {
+            missingReported_.set(function);
+            qCWarning(engineLog) << "the engine library" << loadedPath_ << "has no function"
+                                 << kFunctionNames[function];
+        }
         throw EngineUnavailable(453, kEngineSource,
                                 QStringLiteral("Can't find DLL entry point %1 in %2")
                                     .arg(QString::fromLatin1(kFunctionNames[function]),
@@ -122,7 +127,7 @@ void *EngineBinding::resolve(Function function)
 template <typename Signature>
 Signature *EngineBinding::bind(Function function)
 {
-    void *address = addresses_[function].load(std::memory_order_acquire);
+    QFunctionPointer address = addresses_[function].load(std::memory_order_acquire);
     if (address == nullptr)
         address = resolve(function);
     return reinterpret_cast<Signature *>(address);

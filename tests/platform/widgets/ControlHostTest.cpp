@@ -5,6 +5,7 @@
 #include "ControlHost.h"
 #include "HostedControl.h"
 #include "Registry.h"
+#include "SharedLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QWidget>
-
-#include <dlfcn.h>
 
 #include <functional>
 #include <memory>
@@ -115,10 +114,11 @@ protected:
         ASSERT_EQ(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation), folder.path());
         setRegistryLocation(storeFile(), folder.filePath(QStringLiteral("autostart")));
 
-        library = dlopen(TARNEL_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-        ASSERT_NE(library, nullptr) << dlerror();
-        registerServer = reinterpret_cast<long (*)()>(dlsym(library, "DllRegisterServer"));
-        unregisterServer = reinterpret_cast<long (*)()>(dlsym(library, "DllUnregisterServer"));
+        QString error;
+        const auto library = SharedLibrary::load(QStringLiteral(TARNEL_LIBRARY_PATH), &error);
+        ASSERT_TRUE(library) << qPrintable(error);
+        registerServer = library->function<long()>("DllRegisterServer");
+        unregisterServer = library->function<long()>("DllUnregisterServer");
         ASSERT_NE(registerServer, nullptr);
         ASSERT_NE(unregisterServer, nullptr);
     }
@@ -132,7 +132,7 @@ protected:
             qunsetenv("XDG_CONFIG_HOME");
     }
 
-    QString storeFile() const { return folder.filePath(QStringLiteral("Kestrum/registry.ini")); }
+    QString storeFile() const { return folder.filePath(QStringLiteral("tarnel-platform/registry.ini")); }
 
     static QByteArray keyOf(const QString &progId) { return "Software\\Classes\\" + progId.toUtf8(); }
 
@@ -189,7 +189,6 @@ protected:
     QTemporaryDir folder;
     QByteArray savedConfigHome;
     bool hadConfigHome = false;
-    void *library = nullptr;  // never closed: created controls run its code
     long (*registerServer)() = nullptr;
     long (*unregisterServer)() = nullptr;
     ControlHost host;

@@ -24,5 +24,5 @@ public:
 
 }  // namespace platform
 
-#define PLATFORM_HOSTED_CONTROL_IID "Kestrum.platform.HostedControl/1.0"
+#define PLATFORM_HOSTED_CONTROL_IID "tarnel.platform.HostedControl/1.0"
 Q_DECLARE_INTERFACE(platform::HostedControl, PLATFORM_HOSTED_CONTROL_IID)

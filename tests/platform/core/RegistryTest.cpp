@@ -265,7 +265,7 @@ TEST_F(RegistryTest, RunKeyIsTheAutostartFolder)
     const QString entry = autostart + "/Kestrum.desktop";
     EXPECT_EQ(contents(entry), "[Desktop Entry]\nType=Application\nName=Kestrum\nExec=\""
                                    + program + "\"\nTerminal=false\n"
-                                   "X-GNOME-Autostart-enabled=true\nX-Kestrum-Command="
+                                   "X-GNOME-Autostart-enabled=true\nX-TarnelPlatform-Command="
                                    + program + "\n");
     EXPECT_EQ(text(run, "kestrum"), program.toStdString());
 
@@ -275,9 +275,8 @@ TEST_F(RegistryTest, RunKeyIsTheAutostartFolder)
                     .contains("\nExec=\"/opt/a \\\\\"b\\\\\"/\\\\$x\\\\\\\\y 100%%\"\n"));
     EXPECT_EQ(text(run, "Odd"), "/opt/a \"b\"/$x\\y 100%");
 
-    // An existing program followed by arguments is split as Windows would.
-    writeFile(program, "#!/bin/sh\n");
-    ASSERT_EQ(setText(run, "Kestrum", (program + " --minimized").constData()), ERROR_SUCCESS);
+    // A quoted program is followed by its arguments, split as Windows would.
+    ASSERT_EQ(setText(run, "Kestrum", ("\"" + program + "\" --minimized").constData()), ERROR_SUCCESS);
     EXPECT_TRUE(contents(entry).contains("\nExec=\"" + program + "\" --minimized\n"));
 
     const unsigned char dword[4] = {};
@@ -296,7 +295,7 @@ TEST_F(RegistryTest, DefaultLocationsComeBack)
 {
     restoreDefaultRegistryLocation();
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    EXPECT_EQ(registryStoreFile(), config + "/Kestrum/registry.ini");
+    EXPECT_EQ(registryStoreFile(), config + "/tarnel-platform/registry.ini");
     EXPECT_EQ(registryAutostartFolder(), config + "/autostart");
 }
 

@@ -2,14 +2,15 @@
 
 #include "ContainerSite.h"
 #include "DispatchError.h"
+#include "SharedLibrary.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
 
 #include <cstdint>
+#include <map>
 
 class QObject;
 class QWidget;
@@ -54,7 +55,7 @@ private:
     using Factory = QWidget *(*)(const char *className, QWidget *parent);
     Factory factoryOf(const QString &progId, const QByteArray &libraryPath);
 
-    QHash<QByteArray, void *> handles_;  // loaded libraries by path, never closed
+    std::map<QByteArray, SharedLibrary> libraries_;  // by path; never unloaded
 };
 
 // Late binding: members found by name at run time through the object's

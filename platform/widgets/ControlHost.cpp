@@ -1,7 +1,9 @@
 #include "ControlHost.h"
 
 #include "HostedControl.h"
+#include "PlatformLog.h"
 #include "Registry.h"
+#include "SharedLibrary.h"
 
 #include <QApplication>
 #include <QFile>
@@ -14,9 +16,8 @@
 #include <QThread>
 #include <QWidget>
 
-#include <dlfcn.h>
-
 #include <memory>
+#include <type_traits>
 #include <optional>
 #include <vector>
 
@@ -247,8 +248,8 @@ QWidget *ControlHost::createControl(const QString &progId, QWidget *parent, Cont
 ControlHost::Factory ControlHost::factoryOf(const QString &progId, const QByteArray &libraryPath)
 {
     const QString path = QFile::decodeName(libraryPath);
-    void *handle = handles_.value(libraryPath);
-    if (!handle) {
+    auto loaded = libraries_.find(libraryPath);
+    if (loaded == libraries_.end()) {
         // Only absolute paths: a bare name would make the loader search for
         // some other file.
         if (!QFileInfo(path).isAbsolute())
@@ -257,23 +258,19 @@ ControlHost::Factory ControlHost::factoryOf(const QString &progId, const QByteAr
         if (!QFileInfo::exists(path))
             raise(kErrorCannotLoadLibrary,
                   notRegistered(progId, QStringLiteral("its library %1 does not exist").arg(path)));
-        dlerror();
-        handle = dlopen(libraryPath.constData(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            const char *error = dlerror();
+        QString error;
+        std::optional<SharedLibrary> library = SharedLibrary::load(path, &error);
+        if (!library)
             raise(kErrorCannotLoadLibrary,
-                  notRegistered(progId, QStringLiteral("its library %1 cannot be loaded: %2")
-                                            .arg(path, QString::fromLocal8Bit(error ? error : "unknown error"))));
-        }
-        // Never closed: the controls it made and their code stay in use.
-        handles_.insert(libraryPath, handle);
+                  notRegistered(progId, QStringLiteral("its library %1 cannot be loaded: %2").arg(path, error)));
+        qCDebug(platformLog) << "loaded" << path << "for" << progId;
+        loaded = libraries_.emplace(libraryPath, std::move(*library)).first;
     }
-    dlerror();
-    void *address = dlsym(handle, kFactoryName);
-    if (!address)
+    const auto factory = loaded->second.function<std::remove_pointer_t<Factory>>(kFactoryName);
+    if (!factory)
         raise(kErrorNoSuchEntryPoint,
               notRegistered(progId, QStringLiteral("its library %1 has no %2").arg(path, QLatin1String(kFactoryName))));
-    return reinterpret_cast<Factory>(address);
+    return factory;
 }
 
 // --- Late binding --------------------------------------------------------

@@ -56,17 +56,26 @@ std::optional<QStringList> readTextLines(const QString &path, QString *error)
 bool writeTextLines(const QString &path, const QStringList &lines, const QString &lineEnd,
                     QString *error)
 {
+    const QByteArray ending = lineEnd.toUtf8();
+    QByteArray contents;
+    for (const QString &line : lines)
+        contents += line.toUtf8() + ending;
+    return replaceFile(path, contents, error);
+}
+
+bool replaceFile(const QString &path, const QByteArray &contents, QString *error)
+{
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    const auto fail = [&] {
         if (error)
             *error = file.errorString();
+        file.cancelWriting();
         return false;
-    }
-    const QByteArray ending = lineEnd.toUtf8();
-    for (const QString &line : lines) {
-        if (file.write(line.toUtf8()) < 0 || file.write(ending) < 0)
-            break;
-    }
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail();
+    if (file.write(contents) != contents.size() || !file.flush())
+        return fail();
     if (!file.commit()) {
         if (error)
             *error = file.errorString();

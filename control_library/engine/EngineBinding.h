@@ -1,13 +1,20 @@
 #pragma once
 
-#include "player/AudioEngine.h"
+#include "engine/AudioEngine.h"
 
+#include <QFunctionPointer>
 #include <QString>
 #include <QStringList>
 
 #include <array>
 #include <atomic>
+#include <bitset>
+#include <memory>
 #include <mutex>
+
+namespace platform {
+class SharedLibrary;
+}
 
 namespace SonbrelMP3 {
 
@@ -68,7 +75,7 @@ private:
 
     template <typename Signature>
     Signature *bind(Function function);
-    void *resolve(Function function);
+    QFunctionPointer resolve(Function function);
     void loadLibrary();
 
     const QString libraryName_;
@@ -76,10 +83,11 @@ private:
 
     mutable std::mutex mutex_;
     bool loadTried_ = false;
-    void *handle_ = nullptr;
+    std::unique_ptr<platform::SharedLibrary> library_;
     QString loadedPath_;
     QString loadError_;
-    std::array<std::atomic<void *>, FunctionCount> addresses_{};
+    std::array<std::atomic<QFunctionPointer>, FunctionCount> addresses_{};
+    std::bitset<FunctionCount> missingReported_;
 };
 
 }  // namespace SonbrelMP3

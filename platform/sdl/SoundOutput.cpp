@@ -1,5 +1,7 @@
 #include "SoundOutput.h"
 
+#include "SdlAudio.h"
+
 #include <SDL.h>
 
 #include <chrono>
@@ -16,15 +18,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void startAudio()
-{
-    // The host owns its signals; SDL must not take SIGINT or SIGTERM.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-}
-
-// The one sound that plays. Each sound has a thread of its own that opens the
-// device, queues the whole file, waits for it to be heard and closes the
-// device again, so nothing of SDL stays open between sounds.
+// The one sound that plays. Each sound has a thread of its own that starts
+// SDL's audio, opens the device, queues the whole file, waits for it to be
+// heard and closes everything again, so nothing of SDL stays open between
+// sounds.
 class SoundOutput {
 public:
     static SoundOutput &instance()
@@ -52,10 +49,8 @@ public:
                 active_ = true;
                 generation = ++started_;
             }
-            thread_ = std::thread([this, file, started = std::move(started)]() mutable {
-                run(file, started);
-                SDL_TLSCleanup();
-            });
+            thread_ = sdl::startOwnThread(
+                [this, file, started = std::move(started)]() mutable { run(file, started); });
             if (!result.get()) {
                 thread_.join();
                 return 0;
@@ -103,8 +98,7 @@ private:
         Uint32 length = 0;
         SDL_AudioSpec wanted{};
         SDL_AudioSpec obtained{};
-        startAudio();
-        const bool audioReady = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+        const bool audioReady = sdl::startAudio();
         if (audioReady && SDL_LoadWAV(file.c_str(), &wanted, &samples, &length) != nullptr) {
             // No changes allowed: SDL converts the file's format to the device's.
             device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
@@ -120,7 +114,7 @@ private:
         if (device != 0)
             SDL_CloseAudioDevice(device);
         if (audioReady)
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            sdl::stopAudio();
         {
             std::lock_guard lock(mutex_);
             active_ = false;
@@ -158,18 +152,14 @@ private:
 
 unsigned waveOutGetNumDevs()
 {
-    unsigned count = 0;
-    std::thread([&count] {
-        startAudio();
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-            const int devices = SDL_GetNumAudioDevices(0);
-            // -1 means the driver cannot list its devices, not that it has none.
-            count = devices < 0 ? 1u : static_cast<unsigned>(devices);
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        }
-        SDL_TLSCleanup();
-    }).join();
-    return count;
+    return sdl::runOnOwnThread([] {
+        if (!sdl::startAudio())
+            return 0u;
+        const int devices = SDL_GetNumAudioDevices(0);
+        sdl::stopAudio();
+        // -1 means the driver cannot list its devices, not that it has none.
+        return devices < 0 ? 1u : static_cast<unsigned>(devices);
+    });
 }
 
 int sndPlaySoundA(const char *soundName, unsigned flags)

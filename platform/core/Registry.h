@@ -21,11 +21,13 @@
 //   process are seen at once. Changes are made under a lock file and written
 //   beside the store, then renamed over it. A store that cannot be parsed
 //   reads as empty; the first change copies it aside (".corrupt") before
-//   replacing it, and is refused when that copy cannot be made.
+//   replacing it, and is refused when that copy cannot be made. The store's
+//   file and format are RegistryStore.h's.
 // - "Software\\Microsoft\\Windows\\CurrentVersion\\Run" under
 //   HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE is the desktop's autostart
 //   folder: each REG_SZ value is the file "<value name>.desktop" there, whose
-//   Exec line runs the command. That key always exists and has no subkeys.
+//   Exec line runs the command (Autostart.h). That key always exists and has
+//   no subkeys.
 // - Handles are entries of a handle table. A closed or unknown handle gives
 //   ERROR_INVALID_HANDLE; a handle whose key was deleted gives
 //   ERROR_KEY_DELETED. All calls may be made from any thread.
@@ -112,12 +114,22 @@ long RegCloseKey(HKEY key);
 
 // Points the store and the autostart folder elsewhere (tests use a temporary
 // folder). An empty argument stands for the default place of that one:
-// GenericConfigLocation + "/Kestrum/registry.ini" and
+// GenericConfigLocation + "/tarnel-platform/registry.ini" and
 // GenericConfigLocation + "/autostart".
 void setRegistryLocation(const QString &storeFile, const QString &autostartFolder);
 void restoreDefaultRegistryLocation();
 QString registryStoreFile();
 QString registryAutostartFolder();
+
+// Moves a store that an earlier version kept at `formerStoreFile` into the
+// store file, once, safely when several processes start at once: with no
+// store there yet the former file becomes it; otherwise the keys and values
+// it lacks are added from the former store and its own stay. The former file
+// and its lock file are then removed. True when no store is left at the
+// former place; false when one is left because it could not be read, locked
+// or merged (the next call tries again). Call it before the first registry
+// call of the process.
+bool moveRegistryStoreFrom(const QString &formerStoreFile);
 
 // Helpers for callers of the calls above.
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -19,5 +20,11 @@ std::optional<QStringList> readTextLines(const QString &path, QString *error = n
 // the old file whole. Returns false with `error` set on failure.
 bool writeTextLines(const QString &path, const QStringList &lines,
                     const QString &lineEnd = QStringLiteral("\r\n"), QString *error = nullptr);
+
+// Replaces the file at `path` with `contents`: they are written to a file
+// beside it, which then takes its place. On any failure the old file stays
+// as it was and false is returned with `error` set. Every file the platform
+// layer writes goes through here.
+bool replaceFile(const QString &path, const QByteArray &contents, QString *error = nullptr);
 
 }  // namespace platform

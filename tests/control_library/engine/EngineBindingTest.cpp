@@ -1,11 +1,12 @@
-#include "player/EngineBinding.h"
+#include "engine/EngineBinding.h"
+
+#include "SharedLibrary.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-
-#include <dlfcn.h>
 
 namespace SonbrelMP3 {
 namespace {
@@ -13,23 +14,24 @@ namespace {
 const QString kStubFolder = QStringLiteral(STUB_ENGINE_DIR);
 const QString kStubPath = kStubFolder + QStringLiteral("/libSonbrelMP3.so");
 
+// Whether the stub is mapped into this process, by the process's own map.
 bool stubLoadedInProcess()
 {
-    void *handle = dlopen(kStubPath.toLocal8Bit().constData(), RTLD_NOW | RTLD_NOLOAD);
-    if (handle != nullptr)
-        dlclose(handle);
-    return handle != nullptr;
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray canonical = QFile::encodeName(QFileInfo(kStubPath).canonicalFilePath());
+    return !canonical.isEmpty() && maps.readAll().contains(canonical);
 }
 
+// A function of the stub that the binding has loaded; null before that.
 template <typename Function>
 Function *stubFunction(const char *name)
 {
-    void *handle = dlopen(kStubPath.toLocal8Bit().constData(), RTLD_NOW | RTLD_NOLOAD);
-    if (handle == nullptr)
+    if (!stubLoadedInProcess())
         return nullptr;
-    auto *function = reinterpret_cast<Function *>(dlsym(handle, name));
-    dlclose(handle);
-    return function;
+    const auto library = platform::SharedLibrary::load(kStubPath);
+    return library ? library->function<Function>(name) : nullptr;
 }
 
 // Each test runs in a process of its own (CTest runs them one by one), so the

@@ -1,0 +1,426 @@
+// The registry calls over the store: handles, access rights, result codes,
+// and the Run key, whose values are the desktop's autostart entries.
+#include "Registry.h"
+
+#include "Autostart.h"
+#include "RegistryStore.h"
+
+#include <QStandardPaths>
+
+#include <cstring>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+
+namespace platform {
+
+namespace {
+
+using store::Tree;
+
+static_assert(store::kText == REG_SZ && store::kNumber == REG_DWORD);
+
+constexpr const char *kRunPath[] = {"software", "microsoft", "windows", "currentversion", "run"};
+constexpr qsizetype kRunDepth = 5;
+
+// Where a key lies: the Run key and the keys above it are not in the store.
+enum class Place { Store, Root, AboveRun, Run, UnderRun };
+
+Place placeOf(int root, const QList<QByteArray> &path)
+{
+    if (path.isEmpty())
+        return Place::Root;
+    if (root != store::kCurrentUser && root != store::kLocalMachine)
+        return Place::Store;
+    const qsizetype shared = std::min(path.size(), kRunDepth);
+    for (qsizetype i = 0; i < shared; ++i) {
+        if (store::fold(path.at(i)) != kRunPath[i])
+            return Place::Store;
+    }
+    if (path.size() < kRunDepth)
+        return Place::AboveRun;
+    return path.size() == kRunDepth ? Place::Run : Place::UnderRun;
+}
+
+// ---------------------------------------------------------------------------
+// Handles
+
+struct OpenKey {
+    int root = 0;
+    QList<QByteArray> path;
+    unsigned long access = KEY_ALL_ACCESS;
+};
+
+struct Registry {
+    std::mutex mutex;
+    QString storeFile, autostartFolder;  // empty: the default
+    std::map<std::uintptr_t, OpenKey> handles;
+    std::uintptr_t nextHandle = 0x1000;  // never reused, so stale handles stay invalid
+};
+
+Registry &registry()
+{
+    static Registry instance;
+    return instance;
+}
+
+std::uintptr_t handleValue(HKEY key)
+{
+    return reinterpret_cast<std::uintptr_t>(key);
+}
+
+// The key a handle stands for; nothing when the handle is not open.
+std::optional<OpenKey> lookUp(Registry &r, HKEY key)
+{
+    for (int root = 0; root < store::kRootCount; ++root) {
+        if (handleValue(key) == 0x80000000u + static_cast<unsigned>(root))
+            return OpenKey{root, {}, KEY_ALL_ACCESS};
+    }
+    const auto it = r.handles.find(handleValue(key));
+    if (it == r.handles.end())
+        return std::nullopt;
+    return it->second;
+}
+
+HKEY addHandle(Registry &r, OpenKey key)
+{
+    const std::uintptr_t value = r.nextHandle;
+    r.nextHandle += 4;
+    r.handles.emplace(value, std::move(key));
+    return reinterpret_cast<HKEY>(value);
+}
+
+QString storeFileOf(const Registry &r)
+{
+    if (!r.storeFile.isEmpty())
+        return r.storeFile;
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return base.isEmpty() ? QString() : base + QStringLiteral("/tarnel-platform/registry.ini");
+}
+
+QString autostartFolderOf(const Registry &r)
+{
+    if (!r.autostartFolder.isEmpty())
+        return r.autostartFolder;
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return base.isEmpty() ? QString() : base + QStringLiteral("/autostart");
+}
+
+QByteArray nameOf(const char *valueName)
+{
+    return valueName ? QByteArray(valueName) : QByteArray();
+}
+
+// Whether the key exists: the roots, the Run key and the keys above it always do.
+bool exists(const Tree &tree, const OpenKey &key)
+{
+    const Place place = placeOf(key.root, key.path);
+    if (place == Place::Root || place == Place::AboveRun || place == Place::Run)
+        return true;
+    return tree.count(store::foldedPath(key.root, key.path)) > 0;
+}
+
+// Hands out a value's bytes with the size negotiation of RegQueryValueExA.
+long answer(unsigned long valueType, const QByteArray &bytes, unsigned long *type,
+            unsigned char *data, unsigned long *dataSize)
+{
+    if (type)
+        *type = valueType;
+    if (!dataSize)
+        return ERROR_SUCCESS;
+    const auto needed = static_cast<unsigned long>(bytes.size());
+    if (data) {
+        if (*dataSize < needed) {
+            *dataSize = needed;
+            return ERROR_MORE_DATA;
+        }
+        std::memcpy(data, bytes.constData(), needed);
+    }
+    *dataSize = needed;
+    return ERROR_SUCCESS;
+}
+
+// Changes the store file; `edit` gives the call's result and sets `changed`
+// when there is something to write.
+long changeStore(const QString &path, const std::function<long(Tree &, bool &)> &edit)
+{
+    long result = ERROR_SUCCESS;
+    const bool done = store::change(path, [&](Tree &tree) {
+        bool changed = false;
+        result = edit(tree, changed);
+        return result == ERROR_SUCCESS && changed;
+    });
+    return done ? result : ERROR_CANTWRITE;
+}
+
+}  // namespace
+
+long RegOpenKeyExA(HKEY root, const char *subKey, unsigned long /*options*/,
+                   unsigned long samDesired, HKEY *result)
+{
+    Registry &r = registry();
+    const std::lock_guard guard(r.mutex);
+    if (result)
+        *result = nullptr;
+    auto base = lookUp(r, root);
+    if (!base)
+        return ERROR_INVALID_HANDLE;
+    const auto path = store::splitKeyPath(nameOf(subKey));
+    if (!result || !path)
+        return ERROR_INVALID_PARAMETER;
+    OpenKey target{base->root, base->path + *path, samDesired};
+    if (!exists(store::load(storeFileOf(r)).tree, target))
+        return ERROR_FILE_NOT_FOUND;
+    *result = addHandle(r, std::move(target));
+    return ERROR_SUCCESS;
+}
+
+long RegCreateKeyExA(HKEY root, const char *subKey, unsigned long /*reserved*/,
+                     char * /*keyClass*/, unsigned long /*options*/, unsigned long samDesired,
+                     const SECURITY_ATTRIBUTES * /*security*/, HKEY *result,
+                     unsigned long *disposition)
+{
+    Registry &r = registry();
+    const std::lock_guard guard(r.mutex);
+    if (result)
+        *result = nullptr;
+    auto base = lookUp(r, root);
+    if (!base)
+        return ERROR_INVALID_HANDLE;
+    const auto path = subKey ? store::splitKeyPath(subKey) : std::nullopt;
+    if (!result || !path)
+        return ERROR_INVALID_PARAMETER;
+    if (!(base->access & KEY_CREATE_SUB_KEY))
+        return ERROR_ACCESS_DENIED;
+    OpenKey target{base->root, base->path + *path, samDesired};
+    const Place place = placeOf(target.root, target.path);
+    if (place == Place::UnderRun)
+        return ERROR_ACCESS_DENIED;
+
+    bool created = false;
+    if (place == Place::Store) {
+        const long status = changeStore(storeFileOf(r), [&](Tree &tree, bool &changed) {
+            if (!exists(tree, *base))
+                return ERROR_KEY_DELETED;
+            store::ensureKey(tree, target.root, target.path, &created);
+            changed = created;
+            return ERROR_SUCCESS;
+        });
+        if (status != ERROR_SUCCESS)
+            return status;
+    }
+    if (disposition)
+        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    *result = addHandle(r, std::move(target));
+    return ERROR_SUCCESS;
+}
+
+long RegQueryValueExA(HKEY key, const char *valueName, unsigned long *reserved,
+                      unsigned long *type, unsigned char *data, unsigned long *dataSize)
+{
+    Registry &r = registry();
+    const std::lock_guard guard(r.mutex);
+    const auto open = lookUp(r, key);
+    if (!open)
+        return ERROR_INVALID_HANDLE;
+    if (reserved || (data && !dataSize))
+        return ERROR_INVALID_PARAMETER;
+    if (!(open->access & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+
+    if (placeOf(open->root, open->path) == Place::Run) {
+        const auto value = autostart::read(autostartFolderOf(r), nameOf(valueName));
+        if (!value)
+            return ERROR_FILE_NOT_FOUND;
+        return answer(REG_SZ, *value + '\0', type, data, dataSize);
+    }
+
+    const store::Contents contents = store::load(storeFileOf(r));
+    if (!exists(contents.tree, *open))
+        return ERROR_KEY_DELETED;
+    const auto keyIt = contents.tree.find(store::foldedPath(open->root, open->path));
+    if (keyIt == contents.tree.end())
+        return ERROR_FILE_NOT_FOUND;
+    const auto valueIt = keyIt->second.values.find(store::fold(nameOf(valueName)));
+    if (valueIt == keyIt->second.values.end())
+        return ERROR_FILE_NOT_FOUND;
+    const store::Value &value = valueIt->second;
+    if (value.type == REG_DWORD) {
+        QByteArray bytes(4, '\0');
+        for (int i = 0; i < 4; ++i)
+            bytes[i] = static_cast<char>((value.number >> (8 * i)) & 0xFF);
+        return answer(REG_DWORD, bytes, type, data, dataSize);
+    }
+    return answer(REG_SZ, value.text + '\0', type, data, dataSize);
+}
+
+long RegSetValueExA(HKEY key, const char *valueName, unsigned long /*reserved*/,
+                    unsigned long type, const unsigned char *data, unsigned long size)
+{
+    Registry &r = registry();
+    const std::lock_guard guard(r.mutex);
+    const auto open = lookUp(r, key);
+    if (!open)
+        return ERROR_INVALID_HANDLE;
+    if ((type != REG_SZ && type != REG_DWORD) || (!data && size > 0)
+        || (type == REG_DWORD && size != 4))
+        return ERROR_INVALID_PARAMETER;
+    if (!(open->access & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+
+    store::Value value;
+    value.name = nameOf(valueName);
+    value.type = type;
+    if (type == REG_DWORD) {
+        for (int i = 0; i < 4; ++i)
+            value.number |= static_cast<quint32>(data[i]) << (8 * i);
+    } else if (size > 0) {
+        const auto *end = static_cast<const unsigned char *>(std::memchr(data, 0, size));
+        value.text = QByteArray(reinterpret_cast<const char *>(data),
+                                end ? end - data : static_cast<qsizetype>(size));
+    }
+
+    if (placeOf(open->root, open->path) == Place::Run) {
+        if (type != REG_SZ)
+            return ERROR_INVALID_PARAMETER;
+        switch (autostart::write(autostartFolderOf(r), value.name, value.text)) {
+        case autostart::Result::Done: return ERROR_SUCCESS;
+        case autostart::Result::InvalidValue: return ERROR_INVALID_PARAMETER;
+        default: return ERROR_CANTWRITE;
+        }
+    }
+
+    return changeStore(storeFileOf(r), [&](Tree &tree, bool &changed) {
+        if (!exists(tree, *open))
+            return ERROR_KEY_DELETED;
+        store::Key &target = store::ensureKey(tree, open->root, open->path);
+        const QByteArray folded = store::fold(value.name);
+        const auto it = target.values.find(folded);
+        changed = it == target.values.end() || it->second.name != value.name
+                  || it->second.type != value.type || it->second.text != value.text
+                  || it->second.number != value.number;
+        target.values[folded] = value;
+        return ERROR_SUCCESS;
+    });
+}
+
+long RegDeleteValueA(HKEY key, const char *valueName)
+{
+    Registry &r = registry();
+    const std::lock_guard guard(r.mutex);
+    const auto open = lookUp(r, key);
+    if (!open)
+        return ERROR_INVALID_HANDLE;
+    if (!(open->access & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+
+    if (placeOf(open->root, open->path) == Place::Run) {
+        switch (autostart::remove(autostartFolderOf(r), nameOf(valueName))) {
+        case autostart::Result::Done: return ERROR_SUCCESS;
+        case autostart::Result::NotFound: return ERROR_FILE_NOT_FOUND;
+        default: return ERROR_ACCESS_DENIED;
+        }
+    }
+
+    return changeStore(storeFileOf(r), [&](Tree &tree, bool &changed) {
+        if (!exists(tree, *open))
+            return ERROR_KEY_DELETED;
+        const auto keyIt = tree.find(store::foldedPath(open->root, open->path));
+        if (keyIt == tree.end() || keyIt->second.values.erase(store::fold(nameOf(valueName))) == 0)
+            return ERROR_FILE_NOT_FOUND;
+        changed = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+long RegDeleteKeyA(HKEY key, const char *subKey)
+{
+    Registry &r = registry();
+    const std::lock_guard guard(r.mutex);
+    const auto open = lookUp(r, key);
+    if (!open)
+        return ERROR_INVALID_HANDLE;
+    const auto path = subKey ? store::splitKeyPath(subKey) : std::nullopt;
+    if (!path)
+        return ERROR_INVALID_PARAMETER;
+    const OpenKey target{open->root, open->path + *path, KEY_ALL_ACCESS};
+    if (placeOf(target.root, target.path) != Place::Store)
+        return ERROR_ACCESS_DENIED;
+
+    return changeStore(storeFileOf(r), [&](Tree &tree, bool &changed) {
+        const QByteArray folded = store::foldedPath(target.root, target.path);
+        if (!tree.count(folded))
+            return ERROR_FILE_NOT_FOUND;
+        if (store::hasSubkeys(tree, folded))
+            return ERROR_ACCESS_DENIED;
+        tree.erase(folded);
+        changed = true;
+        return ERROR_SUCCESS;
+    });
+}
+
+long RegCloseKey(HKEY key)
+{
+    Registry &r = registry();
+    const std::lock_guard guard(r.mutex);
+    if (!lookUp(r, key))
+        return ERROR_INVALID_HANDLE;
+    r.handles.erase(handleValue(key));
+    return ERROR_SUCCESS;
+}
+
+void setRegistryLocation(const QString &storeFile, const QString &autostartFolder)
+{
+    Registry &r = registry();
+    const std::lock_guard guard(r.mutex);
+    r.storeFile = storeFile;
+    r.autostartFolder = autostartFolder;
+}
+
+void restoreDefaultRegistryLocation()
+{
+    setRegistryLocation(QString(), QString());
+}
+
+QString registryStoreFile()
+{
+    Registry &r = registry();
+    const std::lock_guard guard(r.mutex);
+    return storeFileOf(r);
+}
+
+QString registryAutostartFolder()
+{
+    Registry &r = registry();
+    const std::lock_guard guard(r.mutex);
+    return autostartFolderOf(r);
+}
+
+bool moveRegistryStoreFrom(const QString &formerStoreFile)
+{
+    Registry &r = registry();
+    const std::lock_guard guard(r.mutex);
+    return store::moveFrom(formerStoreFile, storeFileOf(r));
+}
+
+std::optional<QByteArray> queryTextValue(HKEY key, const char *valueName)
+{
+    for (;;) {
+        unsigned long type = 0;
+        unsigned long size = 0;
+        if (RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+            return std::nullopt;
+        QByteArray data(static_cast<qsizetype>(size) + 1, '\0');
+        size = static_cast<unsigned long>(data.size());
+        const long result = RegQueryValueExA(key, valueName, nullptr, &type,
+                                             reinterpret_cast<unsigned char *>(data.data()), &size);
+        if (result == ERROR_MORE_DATA)
+            continue;
+        if (result != ERROR_SUCCESS || type != REG_SZ)
+            return std::nullopt;
+        return QByteArray(data.constData(), static_cast<qsizetype>(qstrnlen(data.constData(), size)));
+    }
+}
+
+}  // namespace platform

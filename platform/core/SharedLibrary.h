@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QFunctionPointer>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QLibrary;
+
+namespace platform {
+
+// A shared library loaded at run time. Every symbol it needs is bound as it
+// loads (a library with a missing dependency fails to load rather than
+// later, in a call), and its own symbols stay its own: they never stand in
+// for those of libraries loaded after it. A library is never unloaded: the
+// objects and threads it made may outlive whoever loaded it.
+class SharedLibrary {
+public:
+    // Loads the library at `path`. A path with a folder is loaded from
+    // there; a bare file name goes through the dynamic loader's search.
+    // Loading a library that is loaded already gives the same library.
+    // Nothing when it cannot be loaded; `error` then says why.
+    static std::optional<SharedLibrary> load(const QString &path, QString *error = nullptr);
+
+    // The exported function `name`; null when the library has none.
+    QFunctionPointer resolve(const char *name) const;
+
+    template <typename Function>
+    Function *function(const char *name) const
+    {
+        return reinterpret_cast<Function *>(resolve(name));
+    }
+
+    // The path the library was loaded by.
+    QString path() const;
+
+private:
+    explicit SharedLibrary(std::shared_ptr<QLibrary> library);
+
+    std::shared_ptr<QLibrary> library_;
+};
+
+// The absolute path of the loaded shared object (library or program) that
+// holds `address`, as the dynamic loader knows it: symbolic links are kept,
+// so a path found through a link follows the link later. Empty when no
+// loaded object holds the address.
+QString pathOfLoadedObject(const void *address);
+
+}  // namespace platform
