@@ -197,6 +197,18 @@ std::int16_t frameInfoOfFile(const char *path, char *info)
     return 1;
 }
 
+std::optional<StreamSummary> summarizeFile(const char *path)
+{
+    const OpenFile file(path, O_RDONLY);
+    if (file.code != 0 || !file.regular)
+        return std::nullopt;
+    FileSource source(file.fd, file.size);
+    StreamScan scan = summarizeStream(source);
+    if (scan.status != ScanStatus::Audio)
+        return std::nullopt;
+    return std::move(scan.summary);
+}
+
 std::int16_t readTagBlockOfFile(const char *path, char *tag)
 {
     if (tag)
