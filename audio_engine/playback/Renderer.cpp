@@ -4,6 +4,10 @@
 #include <chrono>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace audioengine {
 
 namespace {
@@ -322,9 +326,32 @@ void Renderer::recordFrame(float left, float right, float &peakLeft, float &peak
 void Renderer::copyRun(const float *in, float *out, std::size_t frames, float gain, float &peakLeft,
                        float &peakRight, std::uint64_t &count) noexcept
 {
+#if defined(__SSE2__)
+    // Two frames at a time: left, right, left, right. NaN reads as silence,
+    // as in clampSample.
+    const __m128 scale = _mm_set1_ps(gain);
+    const __m128 high = _mm_set1_ps(1.0f);
+    const __m128 low = _mm_set1_ps(-1.0f);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    __m128 peaks = _mm_setzero_ps();
+    std::size_t i = 0;
+    for (; i + 2 <= frames; i += 2) {
+        __m128 value = _mm_mul_ps(_mm_loadu_ps(in + 2 * i), scale);
+        value = _mm_and_ps(value, _mm_cmpord_ps(value, value));
+        value = _mm_min_ps(_mm_max_ps(value, low), high);
+        _mm_storeu_ps(out + 2 * i, value);
+        peaks = _mm_max_ps(peaks, _mm_and_ps(value, magnitude));
+    }
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, peaks);
+    float left = std::max({peakLeft, lanes[0], lanes[2]});
+    float right = std::max({peakRight, lanes[1], lanes[3]});
+#else
+    std::size_t i = 0;
     float left = peakLeft;
     float right = peakRight;
-    for (std::size_t i = 0; i < frames; ++i) {
+#endif
+    for (; i < frames; ++i) {
         const float l = clampSample(in[2 * i] * gain);
         const float r = clampSample(in[2 * i + 1] * gain);
         out[2 * i] = l;
@@ -336,10 +363,10 @@ void Renderer::copyRun(const float *in, float *out, std::size_t frames, float ga
     peakRight = right;
     // Only the newest frames can still be asked for.
     const std::size_t keep = std::min(frames, kHistoryFrames);
-    for (std::size_t i = frames - keep; i < frames; ++i) {
-        const std::size_t at = static_cast<std::size_t>((count + i) % kHistoryFrames) * 2;
-        history_[at].store(out[2 * i], std::memory_order_relaxed);
-        history_[at + 1].store(out[2 * i + 1], std::memory_order_relaxed);
+    for (std::size_t k = frames - keep; k < frames; ++k) {
+        const std::size_t at = static_cast<std::size_t>((count + k) % kHistoryFrames) * 2;
+        history_[at].store(out[2 * k], std::memory_order_relaxed);
+        history_[at + 1].store(out[2 * k + 1], std::memory_order_relaxed);
     }
     count += frames;
 }

@@ -14,7 +14,7 @@ inline constexpr std::size_t kChunkFrames = 1024;   // frames per decoded chunk
 inline constexpr std::size_t kQueueChunks = 32;     // room in the queue
 inline constexpr std::size_t kDecodeAhead = 16;     // chunks decoded ahead: about 0.37 s at 44.1 kHz;
                                                     // the rest is room for a new start's first audio
-inline constexpr std::size_t kHistoryFrames = 1024; // frames kept for the wave and spectrum
+inline constexpr std::size_t kHistoryFrames = 256;  // frames kept for the wave and spectrum
 inline constexpr double kClickRampSeconds = 0.005;  // ramp that keeps pause, stop and seek free of clicks
 
 // Decoded audio on its way to the device: interleaved stereo floats. Each
