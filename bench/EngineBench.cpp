@@ -39,9 +39,11 @@
 #include <mutex>
 #include <spawn.h>
 #include <string>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -74,7 +76,7 @@ double threadCpu()
     return seconds(now);
 }
 
-[[maybe_unused]] double processCpu()
+double processCpu()
 {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
@@ -82,7 +84,7 @@ double threadCpu()
 }
 
 // CPU time of another process of ours, all its threads.
-[[maybe_unused]] double processCpu(pid_t pid)
+double processCpu(pid_t pid)
 {
     clockid_t clock{};
     timespec now{};
@@ -228,5 +230,309 @@ void DecodeSpeed(benchmark::State &state)
     state.counters["speed_vs_mpg123"] = anchorBest / engineBest;
 }
 BENCHMARK(DecodeSpeed)->ArgName("equalizer")->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// --- Real time ------------------------------------------------------------
+
+// A host as the player control is one: at each notice from the engine's
+// window it fetches the status with all three arrays (its repaint), and with
+// pollMs > 0 it also asks is_finished every pollMs (its finish timer).
+class PlayerHost : public sbmp3_window {
+public:
+    PlayerHost(audioengine::Engine &engine, int pollMs) : engine_(engine), pollMs_(pollMs)
+    {
+        invalidate = [](sbmp3_window *self) {
+            auto *host = static_cast<PlayerHost *>(self);
+            {
+                std::lock_guard lock(host->mutex_);
+                host->notified_ = true;
+            }
+            host->wake_.notify_one();
+        };
+        thread_ = std::thread([this] { run(); });
+    }
+    ~PlayerHost()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    PlayerHost(const PlayerHost &) = delete;
+    PlayerHost &operator=(const PlayerHost &) = delete;
+
+private:
+    void run()
+    {
+        Clock::time_point tick = Clock::now();
+        std::unique_lock lock(mutex_);
+        while (!quit_) {
+            if (pollMs_ > 0) {
+                tick += std::chrono::milliseconds(pollMs_);
+                wake_.wait_until(lock, tick, [this] { return quit_ || notified_; });
+            } else {
+                wake_.wait(lock, [this] { return quit_ || notified_; });
+            }
+            const bool notified = std::exchange(notified_, false);
+            lock.unlock();
+            if (notified) {
+                std::int16_t status = 0;
+                double position = 0;
+                std::int16_t levels[3];
+                std::int16_t wave[audioengine::kWaveSamples * 3];
+                float spectrum[audioengine::kSpectrumBins * 3];
+                engine_.status(&status, &position, levels, wave, spectrum);
+            }
+            if (pollMs_ > 0 && Clock::now() >= tick)
+                benchmark::DoNotOptimize(engine_.finished());
+            lock.lock();
+        }
+    }
+
+    audioengine::Engine &engine_;
+    const int pollMs_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool notified_ = false;
+    bool quit_ = false;
+    std::thread thread_;
+};
+
+constexpr auto kMeasured = 10s;
+
+// CPU seconds per second of the engine and a player host playing the file.
+double engineCpuWhilePlaying(const fs::path &file, int pollMs)
+{
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    audioengine::Engine engine;
+    double share = 0.0;
+    {
+        PlayerHost host(engine, pollMs);
+        engine.setStatusInterval(100);
+        engine.attachWindow(&host);
+        engine.play(file.c_str(), 0.0f);
+        std::this_thread::sleep_for(1s); // past the start
+        const double before = processCpu();
+        const Clock::time_point from = Clock::now();
+        std::this_thread::sleep_for(kMeasured);
+        share = (processCpu() - before) / std::chrono::duration<double>(Clock::now() - from).count();
+        engine.releaseWindow(&host);
+        engine.stop();
+    }
+    engine.shutdown();
+    return share;
+}
+
+// The same for `mpg123 -q -s FILE | bench_pacer`: a plain decoder feeding a
+// device that takes a period of 1024 frames at a time.
+double anchorCpuWhilePlaying(const fs::path &file)
+{
+    int pipeEnds[2];
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
+        return -1.0;
+    const pid_t decoder = spawn({"mpg123", "-q", "-s", file.string()}, -1, pipeEnds[1]);
+    const pid_t pacer = spawn({BENCH_PACER, "176400", "4096"}, pipeEnds[0], -1);
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+    if (decoder == 0 || pacer == 0)
+        return -1.0;
+    std::this_thread::sleep_for(1s);
+    const double before = processCpu(decoder) + processCpu(pacer);
+    const Clock::time_point from = Clock::now();
+    std::this_thread::sleep_for(kMeasured);
+    const double share = (processCpu(decoder) + processCpu(pacer) - before)
+                         / std::chrono::duration<double>(Clock::now() - from).count();
+    for (const pid_t child : {decoder, pacer}) {
+        ::kill(child, SIGTERM);
+        ::waitpid(child, nullptr, 0);
+    }
+    return share;
+}
+
+// Argument: the player host's finish poll in ms (0: it only answers the
+// engine's notices).
+void RealTimeCpu(benchmark::State &state)
+{
+    const fs::path &file = musicFile();
+    const auto pollMs = static_cast<int>(state.range(0));
+    double engineBest = 1e9;
+    double anchorBest = 1e9;
+    for (auto _ : state) {
+        for (int round = 0; round < 2; ++round) {
+            const double anchor = anchorCpuWhilePlaying(file);
+            if (anchor <= 0) {
+                state.SkipWithError("mpg123 -q -s | bench_pacer failed");
+                return;
+            }
+            anchorBest = std::min(anchorBest, anchor);
+            engineBest = std::min(engineBest, engineCpuWhilePlaying(file, pollMs));
+        }
+    }
+    state.counters["engine_cpu_percent"] = 100.0 * engineBest;
+    state.counters["anchor_cpu_percent"] = 100.0 * anchorBest;
+    state.counters["cpu_vs_anchor"] = engineBest / anchorBest;
+}
+BENCHMARK(RealTimeCpu)->ArgName("host_poll_ms")->Arg(0)->Arg(10)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// --- Latency ----------------------------------------------------------------
+
+std::int64_t steadyNow()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
+// From the callback that hands out a track's last frame to is_finished
+// reading 1, the track played from its start on SDL's dummy driver: files
+// whose length is a whole number of chunks (at 44.1 and 8 kHz) and others.
+void FinishLatency(benchmark::State &state)
+{
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    audioengine::Engine engine;
+    const char *files[] = {"whole_chunks.mp3", "whole_chunks_8k.mp3", "left_only.mp3", "mpeg25.mp3",
+                           "mono_mpeg2.mp3"};
+    double worst = 0.0;
+    double whole = 0.0;
+    double total = 0.0;
+    int runs = 0;
+    for (auto _ : state) {
+        for (const char *name : files) {
+            for (int round = 0; round < 3; ++round) {
+                const std::int64_t before = engine.endHandedOutAt();
+                engine.play((kData / name).c_str(), 0.0f);
+                while (!engine.finished())
+                    std::this_thread::sleep_for(50us);
+                const std::int64_t seen = steadyNow();
+                while (engine.endHandedOutAt() == before)
+                    std::this_thread::yield();
+                const double latency = std::max<double>(0.0, static_cast<double>(seen - engine.endHandedOutAt())) / 1e6;
+                worst = std::max(worst, latency);
+                if (std::string_view(name).starts_with("whole"))
+                    whole = std::max(whole, latency);
+                total += latency;
+                ++runs;
+            }
+        }
+    }
+    state.counters["worst_ms"] = worst;
+    state.counters["worst_whole_chunks_ms"] = whole;
+    state.counters["mean_ms"] = total / runs;
+}
+BENCHMARK(FinishLatency)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// From play() to the callback that hands out the track's first frame, with
+// a window attached at the player's default status interval: from idle (the
+// device closed; play() opens it) and over a playing track (the device open).
+void StartLatency(benchmark::State &state)
+{
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const bool fromIdle = state.range(0) != 0;
+    audioengine::Engine engine;
+    sbmp3_window window{[](sbmp3_window *) {}};
+    engine.attachWindow(&window);
+    engine.setStatusInterval(100);
+    const std::string file = (kData / "steps.mp3").string();
+    double worst = 0.0;
+    double total = 0.0;
+    int runs = 0;
+    for (auto _ : state) {
+        for (int round = 0; round < (fromIdle ? 5 : 20); ++round) {
+            if (fromIdle) {
+                engine.stop();
+                while (engine.deviceOpen())
+                    std::this_thread::sleep_for(10ms);
+            } else {
+                engine.play(file.c_str(), 0.0f);
+                std::this_thread::sleep_for(std::chrono::milliseconds(200 + 7 * round));
+            }
+            const std::int64_t before = engine.startHandedOutAt();
+            const std::int64_t asked = steadyNow();
+            engine.play(file.c_str(), 0.0f);
+            while (engine.startHandedOutAt() == before)
+                std::this_thread::sleep_for(20us);
+            const double latency = static_cast<double>(engine.startHandedOutAt() - asked) / 1e6;
+            worst = std::max(worst, latency);
+            total += latency;
+            ++runs;
+        }
+    }
+    engine.releaseWindow(&window);
+    state.counters["worst_ms"] = worst;
+    state.counters["mean_ms"] = total / runs;
+    state.counters["device_buffer_ms"] = 1000.0 * engine.deviceBufferFrames() / 44100.0;
+}
+BENCHMARK(StartLatency)->ArgName("from_idle")->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// --- Frame information --------------------------------------------------------
+
+class TempFolder {
+public:
+    TempFolder()
+    {
+        std::string pattern = (fs::temp_directory_path() / "engine-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("mkdtemp");
+            std::exit(1);
+        }
+        path = pattern;
+    }
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+    ~TempFolder() { fs::remove_all(path); }
+
+    fs::path path;
+};
+
+// get_frame_info over 10,000 small files with an Info frame (copies of two
+// test files, one with an ID3v2 tag in front and one with an ID3v1 tag at
+// the end), warm, against the floor of one 4 KiB read per file: open,
+// pread, close.
+void FrameInfo(benchmark::State &state)
+{
+    TempFolder folder;
+    std::vector<std::string> paths;
+    const fs::path sources[] = {kData / "id3v2_front.mp3", kData / "with_id3v1.mp3"};
+    for (int i = 0; i < 10000; ++i) {
+        paths.push_back((folder.path / ("track" + std::to_string(i) + ".mp3")).string());
+        fs::copy_file(sources[i % 2], paths.back());
+    }
+    char info[SBMP3_FRAME_INFO_SIZE];
+    const auto engineTime = [&] {
+        const Clock::time_point from = Clock::now();
+        for (const std::string &path : paths) {
+            if (audioengine::frameInfoOfFile(path.c_str(), info) != 1)
+                return -1.0;
+        }
+        return std::chrono::duration<double>(Clock::now() - from).count();
+    };
+    const auto floorTime = [&] {
+        char block[4096];
+        const Clock::time_point from = Clock::now();
+        for (const std::string &path : paths) {
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            benchmark::DoNotOptimize(::pread(fd, block, sizeof block, 0));
+            ::close(fd);
+        }
+        return std::chrono::duration<double>(Clock::now() - from).count();
+    };
+    engineTime(); // warm the cache
+    double engineBest = 1e9;
+    double floorBest = 1e9;
+    for (auto _ : state) {
+        for (int round = 0; round < 10; ++round) {
+            floorBest = std::min(floorBest, floorTime());
+            const double time = engineTime();
+            if (time < 0) {
+                state.SkipWithError("a file gave no frame information");
+                return;
+            }
+            engineBest = std::min(engineBest, time);
+        }
+    }
+    state.counters["engine_us_per_file"] = engineBest / 10000 * 1e6;
+    state.counters["floor_us_per_file"] = floorBest / 10000 * 1e6;
+    state.counters["vs_floor"] = engineBest / floorBest;
+}
+BENCHMARK(FrameInfo)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 } // namespace

@@ -192,8 +192,7 @@ std::int16_t frameInfoOfFile(const char *path, char *info)
     const StreamScan scan = summarizeStream(source);
     if (scan.status != ScanStatus::Audio)
         return 0;
-    const std::string text = formatFrameInfo(scan.summary);
-    std::memcpy(info, text.data(), std::min<std::size_t>(text.size(), SBMP3_FRAME_INFO_SIZE - 1));
+    formatFrameInfo(scan.summary, info, SBMP3_FRAME_INFO_SIZE);
     return 1;
 }
 

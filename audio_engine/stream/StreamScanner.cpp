@@ -371,14 +371,12 @@ StreamScan summarizeStream(ByteSource &source)
             summary.audioBytes = end - position;
             summary.variableBitrate = tag->kind != EncoderTag::Kind::Info;
             summary.countFromEncoderTag = true;
-            summary.parts = {partOf(summary.header, 0)};
-            summary.parts.back().frames = summary.frames;
             return scan;
         }
     }
 
     FrameHeader stream = start.header;  // what the walk follows now
-    summary.parts = {partOf(stream, 0)};
+    std::uint64_t partStart = 0;        // the frame where the stream became what it is
     FrameHeader header;
     for (;;) {
         const Check check = frameAt(source, position, end, stream, header);
@@ -393,10 +391,17 @@ StreamScan summarizeStream(ByteSource &source)
             position = found.offset;
             header = found.header;
             if (!sameStream(header, stream)) {
+                // Another part begins; the parts are listed from the first change on.
+                if (summary.frames > partStart) {
+                    if (summary.parts.empty())
+                        summary.parts.push_back(partOf(stream, partStart));
+                    summary.parts.back().frames = summary.frames - partStart;
+                    summary.parts.push_back(partOf(header, summary.frames));
+                } else if (!summary.parts.empty()) {
+                    summary.parts.back() = partOf(header, summary.frames);
+                }
                 stream = header;
-                if (summary.parts.back().frames == 0)
-                    summary.parts.pop_back();
-                summary.parts.push_back(partOf(stream, summary.frames));
+                partStart = summary.frames;
             }
         }
         if (header.frameLength > end - position)
@@ -406,10 +411,11 @@ StreamScan summarizeStream(ByteSource &source)
         else if (header.bitrateKbps != summary.header.bitrateKbps)
             summary.variableBitrate = true;
         ++summary.frames;
-        ++summary.parts.back().frames;
         summary.audioBytes += header.frameLength;
         position += header.frameLength;
     }
+    if (!summary.parts.empty())
+        summary.parts.back().frames = summary.frames - summary.parts.back().firstFrame;
     return scan;
 }
 

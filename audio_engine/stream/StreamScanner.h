@@ -54,7 +54,7 @@ struct StreamSummary {
     std::uint64_t audioBytes = 0;  // bytes of those frames
     std::uint64_t fileSize = 0;
     bool countFromEncoderTag = false;
-    std::vector<StreamPart> parts;  // in stream order; one for a stream that never changes
+    std::vector<StreamPart> parts;  // in stream order; empty for a stream that never changes
 
     // Playing time in seconds: every part at its own rate.
     double duration() const;

@@ -276,6 +276,26 @@ TEST(Renderer, UnderrunAndHostileSamplesGiveSilenceOrClampedValues)
         EXPECT_FALSE(std::isnan(sample));
         EXPECT_LE(std::fabs(sample), 1.0f);
     }
+
+    // The same at full level, where whole runs are copied at once.
+    h.pushConstant(1, 3, 64, 0.25f);
+    h.left(64);
+    AudioChunk *steady = h.renderer.chunks().beginWrite();
+    *steady = AudioChunk{};
+    steady->epoch = 1;
+    steady->firstFrame = 67;
+    steady->frames = 5;
+    const float inf = std::numeric_limits<float>::infinity();
+    steady->samples = {3.0f, -3.0f, std::numeric_limits<float>::quiet_NaN(), inf, -inf, 0.5f, -0.5f, 1e30f, 0.25f, -0.25f};
+    h.renderer.chunks().commitWrite();
+    out.assign(10, 99.0f);
+    h.renderer.render(out.data(), 5);
+    EXPECT_EQ(out, (std::vector<float>{1.0f, -1.0f, 0.0f, 1.0f, -1.0f, 0.5f, -0.5f, 1.0f, 0.25f, -0.25f}));
+    std::int16_t left = 0;
+    std::int16_t right = 0;
+    h.renderer.takePeaks(left, right);
+    EXPECT_EQ(left, 32767);
+    EXPECT_EQ(right, 32767);
 }
 
 TEST(Renderer, PeaksAreSinceTheLastReadAndTheHistoryHoldsTheLastFramesHeard)
