@@ -25,6 +25,7 @@
 #include "EqualizerFilter.h"
 #include "Renderer.h"
 #include "StreamFiles.h"
+#include "TempFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -464,24 +465,6 @@ void StartLatency(benchmark::State &state)
 BENCHMARK(StartLatency)->ArgName("from_idle")->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 // --- Frame information --------------------------------------------------------
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "engine-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        path = pattern;
-    }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    ~TempFolder() { fs::remove_all(path); }
-
-    fs::path path;
-};
 
 // get_frame_info over 10,000 small files with an Info frame (copies of two
 // test files, one with an ID3v2 tag in front and one with an ID3v1 tag at
