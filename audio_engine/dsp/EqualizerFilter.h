@@ -65,8 +65,6 @@ public:
     // lacks it.
     explicit EqualizerFilter(EqualizerKernel kernel = fastestEqualizerKernel()) noexcept;
 
-    EqualizerKernel kernel() const noexcept { return kernel_; }
-
     // Takes new settings. The next process() calls fade from the response
     // heard so far to the new one over kCrossfadeSeconds, so a change never
     // clicks; settings that arrive during a fade wait for it to finish (only

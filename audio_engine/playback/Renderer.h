@@ -85,11 +85,10 @@ public:
     void render(float *out, std::size_t frames) noexcept;
 
     // The producer calls this before it tops the queue up; render() wakes it
-    // again once no more than refillLevel() chunks are left, and whenever an
-    // epoch ends or fades out.
+    // again once no more than the refill level of chunks are left, and
+    // whenever an epoch ends or fades out.
     void clearWakeRequest() noexcept { wakeRequested_.store(false, std::memory_order_release); }
     void setRefillLevel(std::size_t chunks) noexcept { refillLevel_.store(chunks, std::memory_order_relaxed); }
-    std::size_t refillLevel() const noexcept { return refillLevel_.load(std::memory_order_relaxed); }
 
     std::uint64_t endedEpoch() const noexcept { return endedEpoch_.load(std::memory_order_acquire); }
     // When (steady clock, nanoseconds) the callback that handed out the last
