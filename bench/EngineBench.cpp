@@ -63,7 +63,7 @@ const fs::path kData = ENGINE_TEST_DATA_DIR;
 
 // Rounds of each measurement; the best round of the subject and of its
 // anchor are compared, which keeps other load on the machine out of it.
-constexpr int kRounds = 3;
+constexpr int kRounds = 5;
 
 double seconds(const timespec &value)
 {
