@@ -5,6 +5,7 @@
 // Xing frame, whose frames are all walked: a 3-second VBR file, and the same
 // frames repeated to about 10 minutes.
 #include "StreamFiles.h"
+#include "TempFolder.h"
 #include "sonbrel_mp3.h"
 
 #include <benchmark/benchmark.h>
@@ -23,24 +24,6 @@ namespace fs = std::filesystem;
 
 const fs::path kData = ENGINE_TEST_DATA_DIR;
 constexpr int kFileCount = 10000;
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string pattern = (fs::temp_directory_path() / "frame-info-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        path = pattern;
-    }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    ~TempFolder() { fs::remove_all(path); }
-
-    fs::path path;
-};
 
 TempFolder &folder()
 {

@@ -27,10 +27,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const StreamSummary &summary = scan.summary;
         if (start.offset < start.range.begin || start.offset >= start.range.end || start.range.end > bytes.size())
             std::abort();
-        // Walked frames are real bytes of the file, of bitrates frames can have.
+        // Walked frames are real bytes of the file, of bitrates frames can
+        // have: those of the header's table, or for free format (and for
+        // parts of several kinds, which may include it) what its longest
+        // frame gives at the highest rate.
+        const std::uint32_t highest =
+            summary.header.freeFormat || summary.parts.size() > 1
+                ? (kLongestFreeFormatFrame + 4) * 8 * (48000 / 384)
+                : highestBitrateKbps(summary.header) * 1000u;
         if (!summary.countFromEncoderTag &&
             (summary.audioBytes > start.range.end - start.range.begin ||
-             (summary.frames > 0 && summary.dataRate() > highestBitrateKbps(summary.header) * 1000u + 1000)))
+             (summary.frames > 0 && summary.dataRate() > highest + 1000)))
             std::abort();
         text = formatFrameInfo(summary);
         if (text.size() >= SBMP3_FRAME_INFO_SIZE || std::count(text.begin(), text.end(), '|') != 14 ||

@@ -1,12 +1,17 @@
 #include "EqualizerFilter.h"
 
-// SSE2 comes with every x86-64 processor and carries the fast path; any
-// other processor takes plain C++ that does the same arithmetic in the same
-// order. SONBREL_DSP_SCALAR selects the plain C++ on x86 as well, so its
-// tests run there too.
+// SSE2 comes with every x86-64 processor; AVX2 with FMA, where the
+// processor has it, carries the fastest path, chosen at run time. Any other
+// processor takes plain C++ that does the same arithmetic in the same order
+// as the SSE2 path. SONBREL_DSP_SCALAR leaves only the plain C++ on x86 as
+// well, so its tests run there too.
 #if defined(__SSE2__) && !defined(SONBREL_DSP_SCALAR)
 #define SONBREL_DSP_SSE2 1
 #include <emmintrin.h>
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define SONBREL_DSP_AVX2 1
+#include <immintrin.h>
+#endif
 #endif
 
 #include <algorithm>
@@ -18,7 +23,7 @@ namespace audioengine {
 namespace {
 
 // Frames handled per pass over the bands; the working copies live on the stack.
-constexpr std::size_t kChunkFrames = 256;
+constexpr std::size_t kChunkFrames = 1024;
 
 // A constant this small rides on the filter input and is taken off again at
 // the output. Every peaking section passes DC unchanged, so on silence the
@@ -179,7 +184,7 @@ void runGroup(Filter *bands, int count, std::size_t frames, Source source, Sink 
     }
 }
 
-#else  // plain C++
+#endif
 
 // NaN becomes 0, then the value is limited to ±kSampleLimit; the comparisons
 // are those of the SSE2 path.
@@ -238,14 +243,333 @@ void runBand(Filter &band, double *io, std::size_t frames) noexcept
     }
 }
 
+#if defined(SONBREL_DSP_AVX2)
+
+// The bands in the lanes of AVX2 registers, two bands per register, left
+// and right side by side: lanes 0 to 3 of register v hold band 2v left and
+// right, band 2v + 1 left and right. Band b works on frame t - b while band
+// 0 takes frame t, so at each step every band computes at once, and between
+// steps the outputs move up by one band (two lanes) to become the next
+// band's input. Each band is the same transposed direct form II as in the
+// other paths, its update rearranged so that its history depends on itself
+// through one multiply-add:
+//   y  = b0 x + z1
+//   z1 = b1 (1 - b0) x - b1 z1 + z2     (b1 (x - y) + z2, as a1 = b1)
+//   z2 = (b2 - a2 b0) x - a2 z1         (b2 x - a2 y)
+#define SONBREL_AVX2 __attribute__((target("avx2,fma")))
+
+using Quad = __m256d;
+
+// A register's worth of bands: the coefficients of each lane. They stay in
+// memory (read as operands); the histories and outputs stay in registers.
+struct SkewedBands {
+    Quad b0, c1, nb1, c2, na2;
+};
+
+SONBREL_AVX2 inline Quad pairOfBands(double first, double second)
+{
+    return _mm256_set_pd(second, second, first, first);
+}
+
+// The input, limited (NaN reads as silence) and offset, as doubles in
+// scratch: two frames at a time.
+SONBREL_AVX2 inline void takeInput(const float *input, double *scratch, std::size_t frames)
+{
+    const Quad limit = _mm256_set1_pd(double{kSampleLimit});
+    const Quad lowest = _mm256_set1_pd(-double{kSampleLimit});
+    const Quad offset = _mm256_set1_pd(kAntiDenormal);
+    std::size_t i = 0;
+    for (; i + 4 <= 2 * frames; i += 4) {
+        Quad value = _mm256_cvtps_pd(_mm_loadu_ps(input + i));
+        value = _mm256_and_pd(value, _mm256_cmp_pd(value, value, _CMP_ORD_Q));
+        value = _mm256_max_pd(_mm256_min_pd(value, limit), lowest);
+        _mm256_storeu_pd(scratch + i, _mm256_add_pd(value, offset));
+    }
+    for (; i < 2 * frames; ++i)
+        scratch[i] = limited(static_cast<double>(input[i])) + kAntiDenormal;
+}
+
+// The last band's outputs in scratch, offset removed, times the gains, into
+// the output (float output limited as well).
+SONBREL_AVX2 inline Quad finished(const double *scratch, Quad gain)
+{
+    return _mm256_mul_pd(_mm256_sub_pd(_mm256_loadu_pd(scratch), _mm256_set1_pd(kAntiDenormal)), gain);
+}
+
+SONBREL_AVX2 inline void giveOutput(const double *scratch, float *output, std::size_t frames, double leftGain,
+                                    double rightGain)
+{
+    const Quad gain = _mm256_set_pd(rightGain, leftGain, rightGain, leftGain);
+    const Quad limit = _mm256_set1_pd(double{kSampleLimit});
+    const Quad lowest = _mm256_set1_pd(-double{kSampleLimit});
+    std::size_t i = 0;
+    for (; i + 4 <= 2 * frames; i += 4) {
+        Quad value = finished(scratch + i, gain);
+        value = _mm256_and_pd(value, _mm256_cmp_pd(value, value, _CMP_ORD_Q));
+        value = _mm256_max_pd(_mm256_min_pd(value, limit), lowest);
+        _mm_storeu_ps(output + i, _mm256_cvtpd_ps(value));
+    }
+    for (; i < 2 * frames; ++i)
+        output[i] = static_cast<float>(limited((scratch[i] - kAntiDenormal) * (i % 2 == 0 ? leftGain : rightGain)));
+}
+
+SONBREL_AVX2 inline void giveOutput(const double *scratch, double *output, std::size_t frames, double leftGain,
+                                    double rightGain)
+{
+    const Quad gain = _mm256_set_pd(rightGain, leftGain, rightGain, leftGain);
+    std::size_t i = 0;
+    for (; i + 4 <= 2 * frames; i += 4)
+        _mm256_storeu_pd(output + i, finished(scratch + i, gain));
+    for (; i < 2 * frames; ++i)
+        output[i] = (scratch[i] - kAntiDenormal) * (i % 2 == 0 ? leftGain : rightGain);
+}
+
+// Frame t of the prepared input in both halves (both bands' lanes); silence
+// past the end.
+SONBREL_AVX2 inline Quad frameAt(const double *scratch, std::ptrdiff_t t, std::ptrdiff_t frames)
+{
+    if (t >= frames)
+        return _mm256_setzero_pd();
+    return _mm256_broadcast_pd(reinterpret_cast<const __m128d *>(scratch + 2 * t));
+}
+
+// The last band's output (the upper half of the last register) is frame n
+// of the output, when n is one; it waits in scratch, whose frame n has
+// been read already.
+SONBREL_AVX2 inline void outputAt(double *scratch, Quad last, std::ptrdiff_t n, std::ptrdiff_t frames)
+{
+    if (n >= 0 && n < frames)
+        _mm_storeu_pd(scratch + 2 * n, _mm256_extractf128_pd(last, 1));
+}
+
+// Which lanes have a frame at step t: band b has frame t - b when
+// 0 <= t - b < frames.
+template <int V>
+SONBREL_AVX2 inline void laneMask(const Quad (&laneBand)[V], std::ptrdiff_t t, std::ptrdiff_t frames, Quad (&active)[V])
+{
+    const Quad step = _mm256_set1_pd(static_cast<double>(t));
+    const Quad past = _mm256_set1_pd(static_cast<double>(t - frames));
+    for (int v = 0; v < V; ++v)
+        active[v] = _mm256_and_pd(_mm256_cmp_pd(laneBand[v], step, _CMP_LE_OQ),
+                                  _mm256_cmp_pd(laneBand[v], past, _CMP_GT_OQ));
+}
+
+// One step: every band takes its input, and the new outputs wait in y.
+// Lanes outside `active` (filling and draining at the ends of a block) keep
+// their history.
+template <int V, bool Masked>
+SONBREL_AVX2 __attribute__((always_inline)) inline void skewedStep(const SkewedBands (&bands)[V], Quad (&z1)[V],
+                                                                    Quad (&z2)[V], Quad (&y)[V], Quad input,
+                                                                    const Quad (&active)[V])
+{
+    Quad x[V];
+    x[0] = _mm256_permute2f128_pd(y[0], input, 0x03);
+#pragma GCC unroll 16
+    for (int v = 1; v < V; ++v)
+        x[v] = _mm256_permute2f128_pd(y[v], y[v - 1], 0x03);
+#pragma GCC unroll 16
+    for (int v = 0; v < V; ++v) {
+        const SkewedBands &band = bands[v];
+        y[v] = _mm256_fmadd_pd(band.b0, x[v], z1[v]);
+        const Quad first = _mm256_fmadd_pd(band.nb1, z1[v], _mm256_fmadd_pd(band.c1, x[v], z2[v]));
+        const Quad second = _mm256_fmadd_pd(band.na2, z1[v], _mm256_mul_pd(band.c2, x[v]));
+        if constexpr (Masked) {
+            z1[v] = _mm256_blendv_pd(z1[v], first, active[v]);
+            z2[v] = _mm256_blendv_pd(z2[v], second, active[v]);
+        } else {
+            z1[v] = first;
+            z2[v] = second;
+        }
+    }
+}
+
+// Steps from..to. The histories and outputs are copied into locals of
+// this function for the loop, so that they stay in registers throughout.
+template <int V, bool Masked>
+SONBREL_AVX2 void runSteps(const SkewedBands (&bands)[V], Quad (&z1)[V], Quad (&z2)[V], Quad (&y)[V],
+                           const Quad (&laneBand)[V], double *scratch, std::ptrdiff_t from, std::ptrdiff_t to,
+                           std::ptrdiff_t frames) noexcept
+{
+    constexpr std::ptrdiff_t depth = 2 * V - 1;  // steps from a frame's input to its output
+    Quad first[V];
+    Quad second[V];
+    Quad out[V];
+#pragma GCC unroll 16
+    for (int v = 0; v < V; ++v) {
+        first[v] = z1[v];
+        second[v] = z2[v];
+        out[v] = y[v];
+    }
+    Quad active[V] = {};
+    for (std::ptrdiff_t t = from; t < to; ++t) {
+        if constexpr (Masked)
+            laneMask(laneBand, t, frames, active);
+        skewedStep<V, Masked>(bands, first, second, out, frameAt(scratch, t, frames), active);
+        outputAt(scratch, out[V - 1], t - depth, frames);
+    }
+#pragma GCC unroll 16
+    for (int v = 0; v < V; ++v) {
+        z1[v] = first[v];
+        z2[v] = second[v];
+        y[v] = out[v];
+    }
+}
+
+// Runs `count` bands (V registers' worth, the last one padded with a band
+// that passes its input) over the frames: input limited and offset, output
+// offset removed, times the gains (float output limited as well).
+template <int V, class Filter, class Sample>
+SONBREL_AVX2 void runSkewed(Filter *filters, int count, const float *input, Sample *output, double *scratch,
+                            std::size_t frames, double leftGain, double rightGain) noexcept
+{
+    SkewedBands bands[V];
+    Quad z1[V];
+    Quad z2[V];
+    for (int v = 0; v < V; ++v) {
+        double b0[2] = {1.0, 1.0}, c1[2] = {}, nb1[2] = {}, c2[2] = {}, na2[2] = {};
+        double first[4] = {}, second[4] = {};
+        for (int k = 0; k < 2; ++k) {
+            const int b = 2 * v + k;
+            if (b >= count)
+                continue;  // passes its input: y = x, history stays 0
+            const Filter &f = filters[b];
+            b0[k] = f.b0;
+            c1[k] = f.b1 * (1.0 - f.b0);
+            nb1[k] = -f.b1;
+            c2[k] = f.b2 - f.a2 * f.b0;
+            na2[k] = -f.a2;
+            first[2 * k] = f.state[0];
+            first[2 * k + 1] = f.state[1];
+            second[2 * k] = f.state[2];
+            second[2 * k + 1] = f.state[3];
+        }
+        bands[v] = {pairOfBands(b0[0], b0[1]), pairOfBands(c1[0], c1[1]), pairOfBands(nb1[0], nb1[1]),
+                    pairOfBands(c2[0], c2[1]), pairOfBands(na2[0], na2[1])};
+        z1[v] = _mm256_loadu_pd(first);
+        z2[v] = _mm256_loadu_pd(second);
+    }
+
+    takeInput(input, scratch, frames);
+    const auto in = static_cast<std::ptrdiff_t>(frames);
+    constexpr std::ptrdiff_t depth = 2 * V - 1;  // steps from a frame's input to its output
+    Quad y[V];
+    Quad laneBand[V];  // the band of each lane, to tell which lanes have a frame at a step
+    for (int v = 0; v < V; ++v) {
+        y[v] = _mm256_setzero_pd();
+        laneBand[v] = pairOfBands(2.0 * v, 2.0 * v + 1.0);
+    }
+
+    // Filling: band b has a frame once t >= b. Steady: every band has one.
+    // Draining: band b has one while t - b < frames.
+    const std::ptrdiff_t steps = in + depth;
+    const std::ptrdiff_t filled = std::min(depth, steps);
+    runSteps<V, true>(bands, z1, z2, y, laneBand, scratch, 0, filled, in);
+    runSteps<V, false>(bands, z1, z2, y, laneBand, scratch, filled, std::max(filled, in), in);
+    runSteps<V, true>(bands, z1, z2, y, laneBand, scratch, std::max(filled, in), steps, in);
+    giveOutput(scratch, output, frames, leftGain, rightGain);
+
+    for (int v = 0; v < V; ++v) {
+        alignas(32) double first[4];
+        alignas(32) double second[4];
+        _mm256_store_pd(first, z1[v]);
+        _mm256_store_pd(second, z2[v]);
+        for (int k = 0; k < 2 && 2 * v + k < count; ++k) {
+            Filter &f = filters[2 * v + k];
+            f.state[0] = first[2 * k];
+            f.state[1] = first[2 * k + 1];
+            f.state[2] = second[2 * k];
+            f.state[3] = second[2 * k + 1];
+            if (!std::all_of(std::begin(f.state), std::end(f.state), [](double value) { return std::isfinite(value); }))
+                std::fill(std::begin(f.state), std::end(f.state), 0.0);
+        }
+    }
+}
+
+template <class Filter, class Sample>
+SONBREL_AVX2 void runSkewed(Filter *filters, int count, const float *input, Sample *output, double *scratch,
+                            std::size_t frames, double leftGain, double rightGain) noexcept
+{
+    switch ((count + 1) / 2) {
+    case 1:
+        return runSkewed<1>(filters, count, input, output, scratch, frames, leftGain, rightGain);
+    case 2:
+        return runSkewed<2>(filters, count, input, output, scratch, frames, leftGain, rightGain);
+    case 3:
+        return runSkewed<3>(filters, count, input, output, scratch, frames, leftGain, rightGain);
+    case 4:
+        return runSkewed<4>(filters, count, input, output, scratch, frames, leftGain, rightGain);
+    case 5:
+        return runSkewed<5>(filters, count, input, output, scratch, frames, leftGain, rightGain);
+    case 6:
+        return runSkewed<6>(filters, count, input, output, scratch, frames, leftGain, rightGain);
+    case 7:
+    case 8:
+        return runSkewed<8>(filters, count, input, output, scratch, frames, leftGain, rightGain);
+    default:
+        return runSkewed<16>(filters, count, input, output, scratch, frames, leftGain, rightGain);
+    }
+}
+
 #endif
 
 }  // namespace
 
+bool equalizerKernelAvailable(EqualizerKernel kernel) noexcept
+{
+    switch (kernel) {
+    case EqualizerKernel::Plain:
+        return true;
+    case EqualizerKernel::Sse2:
+#if defined(SONBREL_DSP_SSE2)
+        return true;
+#else
+        return false;
+#endif
+    case EqualizerKernel::Avx2:
+#if defined(SONBREL_DSP_AVX2)
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#else
+        return false;
+#endif
+    }
+    return false;
+}
+
+EqualizerKernel fastestEqualizerKernel() noexcept
+{
+    static const EqualizerKernel fastest = [] {
+        for (const EqualizerKernel kernel : {EqualizerKernel::Avx2, EqualizerKernel::Sse2}) {
+            if (equalizerKernelAvailable(kernel))
+                return kernel;
+        }
+        return EqualizerKernel::Plain;
+    }();
+    return fastest;
+}
+
+template <class Sample>
+void EqualizerFilter::Response::run([[maybe_unused]] EqualizerKernel kernel, const float *input, Sample *output,
+                                    double *scratch, std::size_t frames) noexcept
+{
+#if defined(SONBREL_DSP_AVX2)
+    if (kernel == EqualizerKernel::Avx2 && enabled && bandCount > 0) {
+        runSkewed(bands.data(), bandCount, input, output, scratch, frames, leftGain, rightGain);
+        return;
+    }
+#endif
+#if defined(SONBREL_DSP_SSE2)
+    if (kernel != EqualizerKernel::Plain) {
+        runSse2(input, output, scratch, frames);
+        return;
+    }
+#endif
+    runPlain(input, output, scratch, frames);
+}
+
 #if defined(SONBREL_DSP_SSE2)
 
 template <class Sample>
-void EqualizerFilter::Response::run(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept
+void EqualizerFilter::Response::runSse2(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept
 {
     auto read = [input](std::size_t n) { return loadFrame(input + 2 * n); };
     if (!enabled) {
@@ -289,12 +613,12 @@ void EqualizerFilter::Response::run(const float *input, Sample *output, double *
     }
 }
 
-#else  // plain C++
+#endif
 
 // The bands run one after the other over the whole block in `scratch`
 // instead of frame by frame; each band sees the same samples either way.
 template <class Sample>
-void EqualizerFilter::Response::run(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept
+void EqualizerFilter::Response::runPlain(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept
 {
     if (!enabled) {
         for (std::size_t i = 0; i < 2 * frames; ++i) {
@@ -324,7 +648,6 @@ void EqualizerFilter::Response::run(const float *input, Sample *output, double *
     }
 }
 
-#endif
 
 void EqualizerFilter::Response::clearState() noexcept
 {
@@ -421,7 +744,10 @@ EqualizerFilter::Response EqualizerFilter::design(const EqualizerSettings &setti
     return response;
 }
 
-EqualizerFilter::EqualizerFilter() noexcept = default;
+EqualizerFilter::EqualizerFilter(EqualizerKernel kernel) noexcept
+    : kernel_(equalizerKernelAvailable(kernel) ? kernel : fastestEqualizerKernel())
+{
+}
 
 int EqualizerFilter::freeSlot() const noexcept
 {
@@ -513,13 +839,13 @@ void EqualizerFilter::process(float *interleavedStereo, std::size_t frames) noex
         }
         std::size_t count = std::min(frames, kChunkFrames);
         if (!fading()) {
-            responses_[current_].run(io, io, incoming, count);
+            responses_[current_].run(kernel_, io, io, incoming, count);
         } else {
             count = std::min(count, fadeLength_ - fadePosition_);
             // Both responses hear the same input; their outputs are alike,
             // so a straight-line crossfade keeps the level steady.
-            responses_[current_].run(io, outgoing, outgoing, count);
-            responses_[target_].run(io, incoming, incoming, count);
+            responses_[current_].run(kernel_, io, outgoing, outgoing, count);
+            responses_[target_].run(kernel_, io, incoming, incoming, count);
             const double step = 1.0 / static_cast<double>(fadeLength_);
             for (std::size_t n = 0; n < count; ++n) {
                 const double weight = static_cast<double>(fadePosition_ + n + 1) * step;

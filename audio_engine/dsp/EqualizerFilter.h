@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace audioengine {
@@ -33,6 +34,22 @@ inline constexpr double kCrossfadeSeconds = 0.020;
 // never shapes real music, yet it keeps extreme settings from overflowing.
 inline constexpr float kSampleLimit = 64.0f;
 
+// The arithmetic the equalizer runs on. All run the same filters in double
+// precision and give the same response (to far below 0.001 dB); the wider
+// ones are faster.
+//   Plain   portable C++: band after band over each block
+//   Sse2    both channels of a frame in one SSE2 register, four bands at once
+//   Avx2    the bands in the lanes of AVX2 registers (two bands, both
+//           channels, per register), each band a frame behind the one
+//           before it, so that all of them work at once; with FMA
+enum class EqualizerKernel : std::uint8_t { Plain, Sse2, Avx2 };
+
+// Whether this build, on this processor, can run the kernel.
+bool equalizerKernelAvailable(EqualizerKernel kernel) noexcept;
+
+// The fastest kernel available.
+EqualizerKernel fastestEqualizerKernel() noexcept;
+
 // The graphic equalizer: one peaking (bell) biquad per band with a non-zero
 // gain, then a gain per channel. Each band reaches halfway (geometrically) to
 // its neighbours in frequency, so neighbouring bells meet at their edges;
@@ -44,7 +61,9 @@ inline constexpr float kSampleLimit = 64.0f;
 // holds its own lock).
 class EqualizerFilter {
 public:
-    EqualizerFilter() noexcept;
+    // Runs on the given kernel, or on the fastest one when this processor
+    // lacks it.
+    explicit EqualizerFilter(EqualizerKernel kernel = fastestEqualizerKernel()) noexcept;
 
     // Takes new settings. The next process() calls fade from the response
     // heard so far to the new one over kCrossfadeSeconds, so a change never
@@ -91,7 +110,12 @@ private:
         // `scratch` holds 2 × frames doubles between passes over the bands;
         // double output serves as its own scratch (pass the same pointer).
         template <class Sample>
-        void run(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept;
+        void run(EqualizerKernel kernel, const float *input, Sample *output, double *scratch,
+                 std::size_t frames) noexcept;
+        template <class Sample>
+        void runPlain(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept;
+        template <class Sample>
+        void runSse2(const float *input, Sample *output, double *scratch, std::size_t frames) noexcept;
         void clearState() noexcept;
         bool soundsLike(const Response &other) const noexcept;
         void takeStateFrom(const Response &previous) noexcept;
@@ -103,6 +127,7 @@ private:
     void beginFade(int slot) noexcept;
     void finishFade() noexcept;
 
+    EqualizerKernel kernel_;
     std::array<Response, 3> responses_{};
     int current_ = 0;   // what is heard (fading out while a fade runs)
     int target_ = -1;   // what is fading in

@@ -2,8 +2,6 @@
 
 #include "StreamFiles.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -34,21 +32,6 @@ void waitUntil(sem_t &semaphore, Clock::time_point deadline)
     until.tv_nsec = static_cast<long>((since - std::chrono::seconds(until.tv_sec)).count());
     while (sem_clockwait(&semaphore, CLOCK_MONOTONIC, &until) != 0 && errno == EINTR) {
     }
-}
-
-// SDL keeps data per thread (its error text) and frees it only for threads
-// it made itself. Device work on one of the host's threads would leave that
-// behind when the thread ends, so the host's calls open and close the device
-// on a short-lived thread of the engine's, and SDL cleans up there.
-template <typename Work>
-auto onOwnThread(Work work) -> decltype(work())
-{
-    decltype(work()) result{};
-    std::thread([&] {
-        result = work();
-        SDL_TLSCleanup();
-    }).join();
-    return result;
 }
 
 void closeEngineAtExit()
@@ -87,11 +70,9 @@ void Engine::wakeWorker(void *engine)
     sem_post(&static_cast<Engine *>(engine)->wake_);
 }
 
-void Engine::audioCallback(void *engine, std::uint8_t *stream, int length)
+void Engine::audioCallback(void *engine, float *out, std::size_t frames)
 {
-    auto *self = static_cast<Engine *>(engine);
-    self->renderer_.render(reinterpret_cast<float *>(stream),
-                           static_cast<std::size_t>(length) / (2 * sizeof(float)));
+    static_cast<Engine *>(engine)->renderer_.render(out, frames);
 }
 
 std::uint64_t Engine::nextEpoch()
@@ -104,8 +85,12 @@ std::uint64_t Engine::nextEpoch()
 
 void Engine::attachWindow(sbmp3_window *window)
 {
-    std::lock_guard lock(windowMutex_);
-    window_ = window;
+    {
+        std::lock_guard lock(windowMutex_);
+        window_ = window;
+        windowAttached_.store(window != nullptr, std::memory_order_relaxed);
+    }
+    sem_post(&wake_); // a playing track's worker starts telling it
 }
 
 void Engine::releaseWindow(sbmp3_window *window)
@@ -113,8 +98,10 @@ void Engine::releaseWindow(sbmp3_window *window)
     // The worker calls invalidate with this mutex held, so once we hold it
     // no call to the window is under way, and none will follow.
     std::lock_guard lock(windowMutex_);
-    if (window_ == window)
+    if (window_ == window) {
         window_ = nullptr;
+        windowAttached_.store(false, std::memory_order_relaxed);
+    }
 }
 
 void Engine::notifyWindow()
@@ -144,15 +131,18 @@ std::int16_t Engine::play(const char *path, float fadeInSeconds)
         renderer_.post({RenderCommand::Kind::Stop});
     }
     const int rate = decoder->sampleRate();
-    if (const std::int16_t opened = onOwnThread([&] { return openDevice(rate); }); opened != 0)
-        return opened;
+    const int buffer = deviceBufferFor(rate);
+    const bool reopen =
+        !device_.isOpen() || device_.rate() != rate || device_.bufferFrames() != buffer || device_.lost();
+    if (reopen) {
+        closeDevice();
+        renderer_.reset(rate); // no callback runs while the device is closed
+    }
 
-    sampleRate_ = decoder->sampleRate();
+    sampleRate_ = rate;
     double fade = std::isfinite(fadeInSeconds) ? std::clamp<double>(fadeInSeconds, 0.0, kLongestFade) : 0.0;
     const auto fadeFrames = static_cast<std::int64_t>(std::llround(fade * sampleRate_));
     const std::uint64_t epoch = nextEpoch();
-    renderer_.post({RenderCommand::Kind::Start, epoch, 0, fadeFrames});
-
     decoder_ = std::move(decoder);
     decoderEpoch_ = trackEpoch_ = epoch;
     decodeFrame_ = startFrame_ = 0;
@@ -160,8 +150,25 @@ std::int16_t Engine::play(const char *path, float fadeInSeconds)
     eqDirty_ = true;
     equalizer_.reset();
     lastPosition_ = 0.0;
+    // The worker tops the queue up at each status tick while a window
+    // listens; the callback wakes it sooner only when the queue holds no
+    // more than two of its buffers.
+    const auto twoBuffers = static_cast<std::size_t>((2 * buffer + kChunkFrames - 1) / kChunkFrames);
+    renderer_.setRefillLevel(std::min(twoBuffers + 1, kDecodeAhead / 2));
+
     state_ = State::Playing;
     endReported_ = false;
+    // The first buffer the device asks for is there before the start is
+    // posted, so the track begins with its first sample, not with silence.
+    // The queue keeps room for it beyond what is decoded ahead.
+    produce(static_cast<std::size_t>(buffer) / kChunkFrames + 1, kQueueChunks);
+    renderer_.post({RenderCommand::Kind::Start, epoch, 0, fadeFrames});
+    if (reopen) {
+        if (const std::int16_t opened = device_.open(rate, buffer, &Engine::audioCallback, this); opened != 0) {
+            endTrack(State::Stopped);
+            return opened;
+        }
+    }
     ensureWorker();
     sem_post(&wake_);
     return 0;
@@ -369,54 +376,27 @@ void Engine::setEqualizerEnabled(bool enabled)
 
 // --- Device and worker ---------------------------------------------------
 
-std::int16_t Engine::openDevice(int sampleRate)
+int Engine::deviceBufferFor(int sampleRate) const
 {
-    if (device_ != 0 && deviceRate_ == sampleRate && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_PLAYING)
-        return 0;
-    closeDevice();
-    if (!audioReady_) {
-        // The host owns its signals; SDL must not take SIGINT or SIGTERM.
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        if (SDL_GetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME) == nullptr)
-            SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, program_invocation_short_name);
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-            return SBMP3_ERR_NO_AUDIO_DEVICE;
-        audioReady_ = true;
-    }
-    renderer_.reset(sampleRate); // no callback runs while the device is closed
-    SDL_AudioSpec wanted{};
-    wanted.freq = sampleRate;
-    wanted.format = AUDIO_F32SYS;
-    wanted.channels = 2;
-    wanted.samples = 1024;
-    wanted.callback = &Engine::audioCallback;
-    wanted.userdata = this;
-    SDL_AudioSpec obtained{};
-    // No changes allowed: SDL converts to whatever the hardware takes.
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-    if (device_ == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        audioReady_ = false;
-        return SBMP3_ERR_NO_AUDIO_DEVICE;
-    }
-    deviceRate_ = sampleRate;
-    SDL_PauseAudioDevice(device_, 0);
-    return 0;
+    // About 93 ms while no window wants status; with one, half the status
+    // interval, so that each status finds audio heard since the last one.
+    // A power of two of frames, 256 at the least.
+    const double seconds = windowAttached_.load(std::memory_order_relaxed)
+                               ? intervalMs_.load(std::memory_order_relaxed) / 2000.0
+                               : 0.093;
+    int frames = 256;
+    while (frames < 8192 && frames * 2 <= seconds * sampleRate)
+        frames *= 2;
+    return frames;
 }
 
 void Engine::closeDevice()
 {
-    if (device_ != 0) {
-        SDL_CloseAudioDevice(device_); // returns once the callback has finished for good
-        device_ = 0;
-        deviceRate_ = 0;
-        if (active())
-            endTrack(State::Stopped);
-    }
-    if (audioReady_) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        audioReady_ = false;
-    }
+    if (!device_.isOpen())
+        return;
+    device_.close(); // returns once the callback has finished for good
+    if (active())
+        endTrack(State::Stopped);
 }
 
 void Engine::ensureWorker()
@@ -430,7 +410,9 @@ void Engine::ensureWorker()
     worker_ = std::thread([this] { workerLoop(); });
 }
 
-void Engine::produce()
+// Decodes ahead into the queue: at most `most` chunks, and no further than
+// until it holds `upTo`.
+void Engine::produce(std::size_t most, std::size_t upTo)
 {
     if (!decoder_ || !active())
         return;
@@ -439,15 +421,17 @@ void Engine::produce()
         eqDirty_ = false;
     }
     if (seekPending_) {
-        decoderAtEnd_ = !decoder_->seek(seekTarget_);
-        decodeFrame_ = seekTarget_;
+        decodeFrame_ = decoder_->seek(seekTarget_);
+        decoderAtEnd_ = false;
         decoderEpoch_ = epoch_.load(std::memory_order_relaxed);
         equalizer_.reset();
         seekPending_ = false;
     }
+    if (decoderAtEnd_)
+        return; // the callback wakes the worker at the end; no refills to ask for
     renderer_.clearWakeRequest();
     ChunkQueue &queue = renderer_.chunks();
-    while (!decoderAtEnd_) {
+    for (std::size_t made = 0; made < most && !decoderAtEnd_ && queue.size() < upTo; ++made) {
         AudioChunk *chunk = queue.beginWrite();
         if (chunk == nullptr)
             break;
@@ -456,7 +440,9 @@ void Engine::produce()
         chunk->epoch = decoderEpoch_;
         chunk->firstFrame = decodeFrame_;
         chunk->frames = static_cast<std::uint32_t>(frames);
-        chunk->last = frames < kChunkFrames;
+        // The decoder looks one MPEG frame ahead, so the chunk that holds the
+        // last of the track says so, whatever the track's length.
+        chunk->last = frames < kChunkFrames || decoder_->atEnd();
         queue.commitWrite();
         decodeFrame_ += static_cast<std::int64_t>(frames);
         decoderAtEnd_ = chunk->last;
@@ -478,7 +464,7 @@ void Engine::workerLoop()
                 break;
             }
             notify = refreshState();
-            if (active() && device_ != 0 && SDL_GetAudioDeviceStatus(device_) != SDL_AUDIO_PLAYING) {
+            if (active() && device_.lost()) {
                 // The device went away (unplugged, server gone): the track
                 // cannot go on, and waiting for its end would wait forever.
                 endTrack(State::Stopped);
@@ -488,21 +474,23 @@ void Engine::workerLoop()
             produce();
             const Clock::time_point now = Clock::now();
             deadline = Clock::time_point::max();
-            if (state_ == State::Playing) {
+            if (state_ == State::Playing && windowAttached_.load(std::memory_order_relaxed)) {
                 // While a track plays the window hears about new status at
-                // every interval.
+                // every interval. Without a window nothing is due: the
+                // callback wakes the worker when the queue runs low or the
+                // track ends.
                 if (now >= nextTick) {
                     notify = true;
                     nextTick = now + std::chrono::milliseconds(intervalMs_.load(std::memory_order_relaxed));
                 }
                 deadline = nextTick;
-            } else if (!active() && device_ != 0) {
+            } else if (!active() && device_.isOpen()) {
                 if (now - idleSince_ >= kIdleClose)
                     closeDevice();
                 else
                     deadline = idleSince_ + kIdleClose;
             }
-            leave = !active() && device_ == 0;
+            leave = !active() && !device_.isOpen();
         }
         if (notify)
             notifyWindow();
@@ -511,13 +499,13 @@ void Engine::workerLoop()
             // join this thread; so look again whether there is still
             // nothing to do, and leave without calling anyone.
             std::lock_guard lock(mutex_);
-            if (!active() && device_ == 0) {
+            if (!active() && !device_.isOpen()) {
                 workerRunning_ = false;
                 break;
             }
         }
     }
-    SDL_TLSCleanup();
+    AudioDevice::releaseThreadData();
 }
 
 void Engine::shutdown()
@@ -527,10 +515,7 @@ void Engine::shutdown()
         quit_ = true;
         if (active())
             endTrack(State::Stopped);
-        onOwnThread([this] {
-            closeDevice();
-            return true;
-        });
+        closeDevice();
     }
     sem_post(&wake_);
     if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id())
@@ -540,7 +525,13 @@ void Engine::shutdown()
 bool Engine::deviceOpen() const
 {
     std::lock_guard lock(mutex_);
-    return device_ != 0;
+    return device_.isOpen();
+}
+
+int Engine::deviceBufferFrames() const
+{
+    std::lock_guard lock(mutex_);
+    return device_.bufferFrames();
 }
 
 bool Engine::workerRunning() const

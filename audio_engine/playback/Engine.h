@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Analyzer.h"
+#include "AudioDevice.h"
 #include "Decoder.h"
 #include "EqualizerFilter.h"
 #include "Renderer.h"
@@ -26,6 +27,12 @@ namespace audioengine {
 // has ended; the device's callback runs Renderer::render. The worker exists
 // only while a track plays or the device is open, so an idle engine has no
 // thread of its own and holds no device.
+//
+// Waking costs more than the work while a track plays, so the worker wakes
+// only to tell the window (and tops the queue up then), or, with no window
+// attached, when the callback finds the queue running low; the device's
+// buffers are long while no window wants status, and no longer than half the
+// status interval otherwise.
 class Engine {
 public:
     // The process's engine. It lives until the process ends; at exit the
@@ -62,9 +69,14 @@ public:
     // For tests: whether the device is open and the worker runs.
     bool deviceOpen() const;
     bool workerRunning() const;
-    // For benchmarks: when the last frame of the latest track was handed to
-    // the device (steady clock, nanoseconds), 0 before any end.
+    // For benchmarks: when the last frame of the latest track, and the first
+    // one, were handed to the device (steady clock, nanoseconds), 0 before.
     std::int64_t endHandedOutAt() const noexcept { return renderer_.endHandedOutAt(); }
+    std::int64_t startHandedOutAt() const noexcept { return renderer_.startHandedOutAt(); }
+    // For tests: device callbacks that found a start without its audio.
+    std::uint64_t startsThatWaited() const noexcept { return renderer_.startsThatWaited(); }
+    // For tests: frames per device callback, 0 while no device is open.
+    int deviceBufferFrames() const;
 
     // How long the device stays open after playback has ended.
     static constexpr std::chrono::milliseconds kIdleClose{1000};
@@ -72,16 +84,16 @@ public:
 private:
     enum class State { Idle, Playing, Paused, Stopped, Ended };
 
-    static void audioCallback(void *engine, std::uint8_t *stream, int length);
+    static void audioCallback(void *engine, float *out, std::size_t frames);
     static void wakeWorker(void *engine);
 
     bool active() const { return state_ == State::Playing || state_ == State::Paused; }
-    std::int16_t openDevice(int sampleRate);
+    int deviceBufferFor(int sampleRate) const;
     void closeDevice();
     void ensureWorker();
     void workerLoop();
     bool refreshState();
-    void produce();
+    void produce(std::size_t most = kQueueChunks, std::size_t upTo = kDecodeAhead);
     void endTrack(State next);
     double currentPosition() const;
     void notifyWindow();
@@ -90,6 +102,7 @@ private:
     mutable std::mutex mutex_;
     std::recursive_mutex windowMutex_;
     sbmp3_window *window_ = nullptr;
+    std::atomic<bool> windowAttached_{false};
 
     Renderer renderer_;
     SpectrumAnalyzer analyzer_;
@@ -121,9 +134,7 @@ private:
     bool eqDirty_ = true;
     EqualizerFilter equalizer_;
 
-    std::uint32_t device_ = 0;
-    int deviceRate_ = 0;
-    bool audioReady_ = false;
+    AudioDevice device_;
     std::chrono::steady_clock::time_point idleSince_{};
 };
 

@@ -4,6 +4,10 @@
 #include <chrono>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace audioengine {
 
 namespace {
@@ -39,59 +43,82 @@ Renderer::Renderer(int sampleRate, WakeFunction wake, void *wakeContext)
 
 void Renderer::reset(int sampleRate) noexcept
 {
-    while (commands_.front() != nullptr)
-        commands_.pop();
     while (chunks_.front() != nullptr)
         chunks_.pop();
+    asked_ = {};
+    now_ = {};
+    control_.reset(asked_);
     rampFrames_ = std::max(1, static_cast<int>(std::lround(std::max(sampleRate, 1) * kClickRampSeconds)));
-    active_ = wanted_ = 0;
-    wantedIsStart_ = false;
-    wantedFrame_ = wantedFadeIn_ = 0;
-    pendingFadeOut_ = -1;
+    active_ = wanted_ = retired_ = playingTrack_ = fadeOutsDone_ = highestSeen_ = 0;
+    startWaitedInThisCall_ = false;
     paused_ = false;
     click_ = 0;
     fade_ = 1.0;
     fadeStep_ = 0.0;
     offset_ = 0;
+    endedInThisCall_ = startedInThisCall_ = finishedInThisCall_ = false;
 }
 
-void Renderer::applyCommand(const RenderCommand &command) noexcept
+void Renderer::post(const RenderCommand &command) noexcept
 {
     switch (command.kind) {
     case RenderCommand::Kind::Start:
-        wanted_ = command.epoch;
-        wantedIsStart_ = true;
-        wantedFrame_ = command.frame;
-        wantedFadeIn_ = std::max<std::int64_t>(command.fadeFrames, 0);
-        pendingFadeOut_ = -1;
-        paused_ = false;
+        asked_.epoch = asked_.track = command.epoch;
+        asked_.frame = command.frame;
+        asked_.fadeInFrames = std::max<std::int64_t>(command.fadeFrames, 0);
+        asked_.paused = false;
+        asked_.fadeOutTrack = 0;
         break;
     case RenderCommand::Kind::Seek:
-        // A seek before a start took effect still starts the track.
-        wantedIsStart_ = wantedIsStart_ && wanted_ != active_;
-        wanted_ = command.epoch;
-        wantedFrame_ = command.frame;
+        // A seek before a start took effect still starts the track: the
+        // track stays what it was.
+        asked_.epoch = command.epoch;
+        asked_.frame = command.frame;
         break;
     case RenderCommand::Kind::Pause:
-        paused_ = true;
+        asked_.paused = true;
         break;
     case RenderCommand::Kind::Resume:
-        paused_ = false;
+        asked_.paused = false;
         break;
     case RenderCommand::Kind::Stop:
-        wanted_ = 0;
-        wantedIsStart_ = false;
-        pendingFadeOut_ = -1;
-        paused_ = false;
+        asked_.epoch = 0;
+        asked_.paused = false;
+        asked_.fadeOutTrack = 0;
         break;
     case RenderCommand::Kind::FadeOut:
-        if (wanted_ == 0)
-            break;
-        if (wanted_ == active_)
-            startFadeOut(command.fadeFrames);
-        else
-            pendingFadeOut_ = command.fadeFrames;
+        if (asked_.epoch == 0)
+            return;
+        ++asked_.fadeOutSerial;
+        asked_.fadeOutTrack = asked_.track;
+        asked_.fadeOutFrames = command.fadeFrames;
         break;
+    }
+    control_.publish(asked_);
+}
+
+void Renderer::takeControl() noexcept
+{
+    now_ = control_.read();
+    highestSeen_ = std::max(highestSeen_, now_.epoch);
+    // An epoch that has played to its end or faded out stays silent.
+    wanted_ = now_.epoch > retired_ ? now_.epoch : 0;
+    paused_ = now_.paused;
+    fadeOutWhenAsked();
+    if (active_ == 0 && wanted_ == 0) {
+        // Silent: what is left of epochs asked for so far will never play,
+        // and the room is wanted for the next start's first audio.
+        for (AudioChunk *chunk = chunks_.front(); chunk != nullptr && chunk->epoch <= highestSeen_;
+             chunk = chunks_.front())
+            chunks_.pop();
+    }
+}
+
+void Renderer::fadeOutWhenAsked() noexcept
+{
+    if (now_.fadeOutSerial != fadeOutsDone_ && active_ != 0 && active_ == wanted_ && now_.fadeOutTrack == playingTrack_) {
+        startFadeOut(now_.fadeOutFrames);
+        fadeOutsDone_ = now_.fadeOutSerial;
     }
 }
 
@@ -104,22 +131,30 @@ void Renderer::startFadeOut(std::int64_t frames) noexcept
 
 void Renderer::adoptWantedEpoch() noexcept
 {
+    if (wanted_ != 0) {
+        // Whatever is older goes; the epoch begins once its audio is there.
+        for (AudioChunk *chunk = chunks_.front(); chunk != nullptr && chunk->epoch < wanted_; chunk = chunks_.front())
+            chunks_.pop();
+        const AudioChunk *first = chunks_.front();
+        if (first == nullptr || first->epoch != wanted_) {
+            active_ = 0;
+            offset_ = 0;
+            startWaitedInThisCall_ = startWaitedInThisCall_ || now_.track != playingTrack_;
+            return;
+        }
+    }
     active_ = wanted_;
     offset_ = 0;
     if (active_ == 0)
         return;
-    for (AudioChunk *chunk = chunks_.front(); chunk != nullptr && chunk->epoch < active_; chunk = chunks_.front())
-        chunks_.pop();
-    if (wantedIsStart_) {
-        fade_ = wantedFadeIn_ > 0 ? 0.0 : 1.0;
-        fadeStep_ = wantedFadeIn_ > 0 ? 1.0 / static_cast<double>(wantedFadeIn_) : 0.0;
-        wantedIsStart_ = false;
+    if (now_.track != playingTrack_) {
+        playingTrack_ = now_.track;
+        fade_ = now_.fadeInFrames > 0 ? 0.0 : 1.0;
+        fadeStep_ = now_.fadeInFrames > 0 ? 1.0 / static_cast<double>(now_.fadeInFrames) : 0.0;
+        startedInThisCall_ = true;
     }
-    if (pendingFadeOut_ >= 0) {
-        startFadeOut(pendingFadeOut_);
-        pendingFadeOut_ = -1;
-    }
-    heardFrame_.store(wantedFrame_, std::memory_order_release);
+    fadeOutWhenAsked();
+    heardFrame_.store(now_.frame, std::memory_order_release);
     heardEpoch_.store(active_, std::memory_order_release);
 }
 
@@ -144,7 +179,8 @@ AudioChunk *Renderer::currentChunk() noexcept
 void Renderer::finishEpoch() noexcept
 {
     endedEpoch_.store(active_, std::memory_order_release);
-    endedInThisCall_ = true;
+    endedInThisCall_ = finishedInThisCall_ = true;
+    retired_ = std::max(retired_, active_);
     if (wanted_ == active_)
         wanted_ = 0;
     active_ = 0;
@@ -185,6 +221,8 @@ bool Renderer::nextFrame(float &left, float &right) noexcept
             fade_ = 0.0;
             fadeStep_ = 0.0;
             fadedOutEpoch_.store(active_, std::memory_order_release);
+            retired_ = std::max(retired_, active_);
+            finishedInThisCall_ = true;
             if (wanted_ == active_) {
                 wanted_ = 0;
                 click_ = 0; // already silent: no ramp needed
@@ -205,10 +243,7 @@ bool Renderer::nextFrame(float &left, float &right) noexcept
 
 void Renderer::render(float *out, std::size_t frames) noexcept
 {
-    while (const RenderCommand *command = commands_.front()) {
-        applyCommand(*command);
-        commands_.pop();
-    }
+    takeControl();
 
     float peakLeft = 0.0f;
     float peakRight = 0.0f;
@@ -244,20 +279,38 @@ void Renderer::render(float *out, std::size_t frames) noexcept
         out[2 * done + 1] = right;
         ++done;
     }
+    // A track whose last chunk came empty (nothing after a seek to its end)
+    // ends now, not one call later.
+    if (active_ != 0 && active_ == wanted_)
+        currentChunk();
+
     historyCount_.store(count, std::memory_order_release);
     raiseTo(peakLeft_, levelOf(peakLeft));
     raiseTo(peakRight_, levelOf(peakRight));
-    if (endedInThisCall_) {
-        endedInThisCall_ = false;
-        endHandedOutAt_.store(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                  std::chrono::steady_clock::now().time_since_epoch())
-                                  .count(),
-                              std::memory_order_release);
+    if (startWaitedInThisCall_) {
+        startsThatWaited_.fetch_add(1, std::memory_order_relaxed);
+        startWaitedInThisCall_ = false;
+    }
+    if (endedInThisCall_ || startedInThisCall_) {
+        const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                      std::chrono::steady_clock::now().time_since_epoch())
+                                      .count();
+        if (endedInThisCall_)
+            endHandedOutAt_.store(now, std::memory_order_release);
+        if (startedInThisCall_)
+            startHandedOutAt_.store(now, std::memory_order_release);
+        endedInThisCall_ = startedInThisCall_ = false;
     }
 
-    if (wake_ != nullptr && chunks_.size() <= kQueueChunks / 2
-        && !wakeRequested_.exchange(true, std::memory_order_acq_rel))
-        wake_(wakeContext_);
+    // The producer hears of an end or a finished fade-out at once, and of a
+    // queue running low once until it has topped the queue up.
+    if (wake_ != nullptr) {
+        const bool low = chunks_.size() <= refillLevel_.load(std::memory_order_relaxed)
+                         && !wakeRequested_.exchange(true, std::memory_order_acq_rel);
+        if (low || finishedInThisCall_)
+            wake_(wakeContext_);
+    }
+    finishedInThisCall_ = false;
 }
 
 void Renderer::recordFrame(float left, float right, float &peakLeft, float &peakRight, std::uint64_t &count) noexcept
@@ -273,9 +326,32 @@ void Renderer::recordFrame(float left, float right, float &peakLeft, float &peak
 void Renderer::copyRun(const float *in, float *out, std::size_t frames, float gain, float &peakLeft,
                        float &peakRight, std::uint64_t &count) noexcept
 {
+#if defined(__SSE2__)
+    // Two frames at a time: left, right, left, right. NaN reads as silence,
+    // as in clampSample.
+    const __m128 scale = _mm_set1_ps(gain);
+    const __m128 high = _mm_set1_ps(1.0f);
+    const __m128 low = _mm_set1_ps(-1.0f);
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    __m128 peaks = _mm_setzero_ps();
+    std::size_t i = 0;
+    for (; i + 2 <= frames; i += 2) {
+        __m128 value = _mm_mul_ps(_mm_loadu_ps(in + 2 * i), scale);
+        value = _mm_and_ps(value, _mm_cmpord_ps(value, value));
+        value = _mm_min_ps(_mm_max_ps(value, low), high);
+        _mm_storeu_ps(out + 2 * i, value);
+        peaks = _mm_max_ps(peaks, _mm_and_ps(value, magnitude));
+    }
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, peaks);
+    float left = std::max({peakLeft, lanes[0], lanes[2]});
+    float right = std::max({peakRight, lanes[1], lanes[3]});
+#else
+    std::size_t i = 0;
     float left = peakLeft;
     float right = peakRight;
-    for (std::size_t i = 0; i < frames; ++i) {
+#endif
+    for (; i < frames; ++i) {
         const float l = clampSample(in[2 * i] * gain);
         const float r = clampSample(in[2 * i + 1] * gain);
         out[2 * i] = l;
@@ -287,10 +363,10 @@ void Renderer::copyRun(const float *in, float *out, std::size_t frames, float ga
     peakRight = right;
     // Only the newest frames can still be asked for.
     const std::size_t keep = std::min(frames, kHistoryFrames);
-    for (std::size_t i = frames - keep; i < frames; ++i) {
-        const std::size_t at = static_cast<std::size_t>((count + i) % kHistoryFrames) * 2;
-        history_[at].store(out[2 * i], std::memory_order_relaxed);
-        history_[at + 1].store(out[2 * i + 1], std::memory_order_relaxed);
+    for (std::size_t k = frames - keep; k < frames; ++k) {
+        const std::size_t at = static_cast<std::size_t>((count + k) % kHistoryFrames) * 2;
+        history_[at].store(out[2 * k], std::memory_order_relaxed);
+        history_[at + 1].store(out[2 * k + 1], std::memory_order_relaxed);
     }
     count += frames;
 }

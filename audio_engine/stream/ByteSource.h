@@ -2,9 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
-#include <vector>
 
 namespace audioengine {
 
@@ -34,12 +34,18 @@ private:
     Bytes bytes_;
 };
 
-// Reads an open regular file through a buffer of kChunkSize bytes, filled
-// from the requested offset onwards, so a forward walk costs one read per
-// chunk. The file descriptor stays the caller's.
+// Reads an open regular file through two buffers, so that the scanner's
+// look at the file's end (its tags) does not cost the bytes at its start.
+// A buffer is filled from the requested offset on: kFirstRead bytes at first,
+// twice as many with each further read up to kLargestRead; a request within
+// the last kTailRead bytes reads just those. So a file costs a short read at
+// each end, and a forward walk one read per 64 KiB. The file descriptor
+// stays the caller's.
 class FileSource final : public ByteSource {
 public:
-    static constexpr std::size_t kChunkSize = 64 * 1024;
+    static constexpr std::size_t kFirstRead = 4 * 1024;
+    static constexpr std::size_t kLargestRead = 64 * 1024;
+    static constexpr std::size_t kTailRead = 512;
 
     FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
 
@@ -51,10 +57,19 @@ public:
     int lastError() const { return lastError_; }
 
 private:
+    struct Buffer {
+        std::unique_ptr<std::uint8_t[]> bytes;  // not zero-filled: only read bytes are handed out
+        std::size_t capacity = 0;
+        std::size_t length = 0;
+        std::uint64_t offset = 0;
+        std::uint64_t lastUse = 0;
+    };
+
     int fd_;
     std::uint64_t size_;
-    std::vector<std::uint8_t> buffer_;
-    std::uint64_t bufferOffset_ = 0;
+    Buffer buffers_[2];
+    std::uint64_t uses_ = 0;
+    std::size_t nextRead_ = kFirstRead;
     int lastError_ = 0;
 };
 

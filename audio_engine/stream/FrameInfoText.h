@@ -2,6 +2,7 @@
 
 #include "StreamScanner.h"
 
+#include <cstddef>
 #include <string>
 
 namespace audioengine {
@@ -18,5 +19,9 @@ namespace audioengine {
 //   7 channel mode "Stereo", "Joint Stereo", "Dual Channel" or "Single Channel"
 // The text is at most 130 characters long.
 std::string formatFrameInfo(const StreamSummary &summary);
+
+// The same into out (size bytes, NUL-terminated, cut short to fit), without
+// allocating; returns the text's length.
+std::size_t formatFrameInfo(const StreamSummary &summary, char *out, std::size_t size);
 
 }  // namespace audioengine

@@ -66,8 +66,7 @@ std::optional<FrameHeader> decodeFrameHeader(const std::uint8_t *bytes)
     const unsigned bitrateIndex = bytes[2] >> 4;
     const unsigned rateIndex = (bytes[2] >> 2) & 3;
     const unsigned emphasis = bytes[3] & 3;
-    if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 ||
-        rateIndex == 3 || emphasis == 2)
+    if (versionBits == 1 || layerBits == 0 || bitrateIndex == 15 || rateIndex == 3 || emphasis == 2)
         return std::nullopt;
 
     FrameHeader header;
@@ -84,6 +83,10 @@ std::optional<FrameHeader> decodeFrameHeader(const std::uint8_t *bytes)
     header.copyright = (bytes[3] >> 3) & 1;
     header.original = (bytes[3] >> 2) & 1;
     header.emphasis = static_cast<std::uint8_t>(emphasis);
+    if (bitrateIndex == 0) {
+        header.freeFormat = true;
+        return header;
+    }
 
     const std::uint32_t bitsPerSecond = header.bitrateKbps * 1000u;
     const std::uint32_t padding = header.padding ? 1 : 0;
@@ -97,10 +100,18 @@ std::optional<FrameHeader> decodeFrameHeader(const std::uint8_t *bytes)
     return header;
 }
 
+void setFreeFormatLength(FrameHeader &header, std::uint32_t unpaddedLength)
+{
+    header.frameLength = unpaddedLength + header.paddingBytes();
+    // A frame holds samplesPerFrame / 8 bytes per bit per second of one sample.
+    const std::uint64_t bitsPerSecond = std::uint64_t{unpaddedLength} * 8 * header.sampleRate / header.samplesPerFrame();
+    header.bitrateKbps = static_cast<std::uint16_t>(std::min<std::uint64_t>((bitsPerSecond + 500) / 1000, 0xFFFF));
+}
+
 bool sameStream(const FrameHeader &a, const FrameHeader &b)
 {
     return a.version == b.version && a.layer == b.layer && a.sampleRate == b.sampleRate &&
-           a.channels() == b.channels();
+           a.channels() == b.channels() && a.freeFormat == b.freeFormat;
 }
 
 std::uint16_t lowestBitrateKbps(const FrameHeader &header)
@@ -120,8 +131,10 @@ std::optional<EncoderTag> findEncoderTag(const FrameHeader &header,
         return std::nullopt;
     frame = frame.first(std::min<std::size_t>(frame.size(), header.frameLength));
 
-    const std::size_t xingAt = kFrameHeaderSize + (header.crcPresent ? 2 : 0) + sideInfoSize(header);
-    if (frame.size() >= xingAt + 8) {
+    const std::size_t plainAt = kFrameHeaderSize + sideInfoSize(header);
+    for (const std::size_t xingAt : {plainAt, plainAt + (header.crcPresent ? 2 : 0)}) {
+        if (frame.size() < xingAt + 8)
+            break;
         const std::uint8_t *xing = frame.data() + xingAt;
         const bool isXing = std::memcmp(xing, "Xing", 4) == 0;
         if (isXing || std::memcmp(xing, "Info", 4) == 0) {

@@ -192,9 +192,20 @@ std::int16_t frameInfoOfFile(const char *path, char *info)
     const StreamScan scan = summarizeStream(source);
     if (scan.status != ScanStatus::Audio)
         return 0;
-    const std::string text = formatFrameInfo(scan.summary);
-    std::memcpy(info, text.data(), std::min<std::size_t>(text.size(), SBMP3_FRAME_INFO_SIZE - 1));
+    formatFrameInfo(scan.summary, info, SBMP3_FRAME_INFO_SIZE);
     return 1;
+}
+
+std::optional<StreamSummary> summarizeFile(const char *path)
+{
+    const OpenFile file(path, O_RDONLY);
+    if (file.code != 0 || !file.regular)
+        return std::nullopt;
+    FileSource source(file.fd, file.size);
+    StreamScan scan = summarizeStream(source);
+    if (scan.status != ScanStatus::Audio)
+        return std::nullopt;
+    return std::move(scan.summary);
 }
 
 std::int16_t readTagBlockOfFile(const char *path, char *tag)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "StreamScanner.h"
+
 #include <cstdint>
+#include <optional>
 
 namespace audioengine {
 
@@ -19,6 +22,10 @@ std::int16_t probeMpegFile(const char *path);
 // SBMP3_ERR_FILE_NOT_FOUND when the file is missing, 0 for anything else:
 // a null or empty path, a file that is not MPEG audio or cannot be read.
 std::int16_t frameInfoOfFile(const char *path, char *info);
+
+// The summary of the file's stream (see summarizeStream), or nothing when the
+// file cannot be read or is not MPEG audio.
+std::optional<StreamSummary> summarizeFile(const char *path);
 
 // Copies the file's last SBMP3_TAG_BLOCK_SIZE bytes into tag, or zeros when
 // the file is shorter (so the block never starts with "TAG"). 0 on success;

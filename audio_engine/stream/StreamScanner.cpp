@@ -104,6 +104,7 @@ RangeResult findAudioRange(ByteSource &source)
 }
 
 // Whether a frame of stream's stream starts at offset, its header below end.
+// A free-format frame takes the stream's frame length.
 Check frameAt(ByteSource &source, std::uint64_t offset, std::uint64_t end, const FrameHeader &stream,
               FrameHeader &header)
 {
@@ -116,6 +117,8 @@ Check frameAt(ByteSource &source, std::uint64_t offset, std::uint64_t end, const
     if (!decoded || !sameStream(*decoded, stream))
         return Check::No;
     header = *decoded;
+    if (header.freeFormat)
+        setFreeFormatLength(header, stream.frameLength - stream.paddingBytes());
     return Check::Yes;
 }
 
@@ -137,11 +140,55 @@ Check checkRun(ByteSource &source, std::uint64_t offset, FrameHeader header, int
     return Check::Yes;
 }
 
-// The first offset in [from, limit) where a run of `frames` frames starts,
-// of stream's stream when one is given. Runs that end early, exactly at end,
-// count only when they start at or before shortRunLimit.
+// A free-format frame at offset: its length is the distance to the next
+// header of its stream. Such a header may also turn up by chance inside the
+// frame's data, so a distance counts only when a run of `frames` frames of
+// that length follows. On success the header gets its length.
+Check freeFormatRun(ByteSource &source, std::uint64_t offset, FrameHeader &header, int frames,
+                    std::uint64_t end, bool shortRun)
+{
+    constexpr int kTries = 8;
+    const std::uint64_t limit =
+        std::min<std::uint64_t>(end, offset + kLongestFreeFormatFrame + header.paddingBytes() + 1);
+    if (limit <= offset + kFrameHeaderSize)
+        return Check::No;
+    const std::size_t span = static_cast<std::size_t>(limit - offset) + kFrameHeaderSize;
+    int tries = 0;
+    for (std::uint64_t at = offset + kFrameHeaderSize + 1; at < limit && tries < kTries; ++at) {
+        // bytesAt is asked anew each time: the run checks below may read elsewhere.
+        const auto bytes = source.bytesAt(offset, span);
+        if (!bytes)
+            return Check::ReadError;
+        const std::size_t index = static_cast<std::size_t>(at - offset);
+        if (bytes->size() < index + kFrameHeaderSize)
+            break;
+        const std::uint8_t *data = bytes->data() + index;
+        if (data[0] != 0xFF || (data[1] & 0xE0) != 0xE0)
+            continue;
+        const auto next = decodeFrameHeader(data);
+        if (!next || !sameStream(*next, header) || at - offset <= header.paddingBytes())
+            continue;
+        ++tries;
+        FrameHeader sized = header;
+        setFreeFormatLength(sized, static_cast<std::uint32_t>(at - offset - header.paddingBytes()));
+        const Check run = checkRun(source, offset, sized, frames, end, shortRun);
+        if (run == Check::ReadError)
+            return run;
+        if (run == Check::Yes) {
+            header = sized;
+            return Check::Yes;
+        }
+    }
+    return Check::No;
+}
+
+// The first offset in [from, limit) where a frame starts that is of
+// current's stream and followed by currentRun - 1 more of it, or of any
+// other stream and followed by otherRun - 1 more of that one. Runs that end
+// early, exactly at end, count only when they start at or before
+// shortRunLimit.
 Found findFrame(ByteSource &source, std::uint64_t from, std::uint64_t limit, std::uint64_t end,
-                const FrameHeader *stream, int frames, std::uint64_t shortRunLimit)
+                const FrameHeader *current, int currentRun, int otherRun, std::uint64_t shortRunLimit)
 {
     std::uint64_t position = from;
     while (position < limit && end - position >= kFrameHeaderSize) {
@@ -174,10 +221,21 @@ Found findFrame(ByteSource &source, std::uint64_t from, std::uint64_t limit, std
 
         const std::uint64_t candidate = position + index;
         position = candidate + 1;
-        const auto header = decodeFrameHeader(data + index);
-        if (!header || (stream && !sameStream(*header, *stream)))
+        auto header = decodeFrameHeader(data + index);
+        if (!header)
             continue;
-        const Check run = checkRun(source, candidate, *header, frames, end, candidate <= shortRunLimit);
+        const bool same = current != nullptr && sameStream(*header, *current);
+        const int frames = same ? currentRun : otherRun;
+        const bool shortRun = candidate <= shortRunLimit;
+        Check run = Check::No;
+        if (!header->freeFormat) {
+            run = checkRun(source, candidate, *header, frames, end, shortRun);
+        } else if (same) {
+            setFreeFormatLength(*header, current->frameLength - current->paddingBytes());
+            run = checkRun(source, candidate, *header, frames, end, shortRun);
+        } else {
+            run = freeFormatRun(source, candidate, *header, frames, end, shortRun);
+        }
         if (run == Check::ReadError)
             return Found{Check::ReadError, 0, {}};
         if (run == Check::Yes)
@@ -186,28 +244,59 @@ Found findFrame(ByteSource &source, std::uint64_t from, std::uint64_t limit, std
     return Found{Check::No, 0, {}};
 }
 
-// Whether an encoder tag's frame count can stand for the stream: present,
-// not from a longer stream than the file holds (a file cut short keeps the
-// tag of the whole), and giving an average bitrate that frames of this kind
-// can have.
+// Whether an encoder tag's frame count can stand for the stream: present;
+// about the bytes that the file's stream has (a file cut short keeps the
+// tag of the whole, and a file joined to another keeps only the first one's
+// count), or for an Info tag without a byte count, about as many frames as
+// the audio bytes hold; and giving an average bitrate that frames of this
+// kind can have.
 bool usableCount(const EncoderTag &tag, const FrameHeader &header, std::uint64_t streamBytes,
                  std::uint64_t audioBytes)
 {
-    if (!tag.frames || *tag.frames == 0 || (tag.bytes && *tag.bytes > streamBytes))
+    if (!tag.frames || *tag.frames == 0)
         return false;
     const double seconds =
         static_cast<double>(*tag.frames) * header.samplesPerFrame() / header.sampleRate;
+    if (tag.bytes) {
+        if (*tag.bytes > streamBytes || streamBytes - *tag.bytes > streamBytes / 100)
+            return false;
+    } else if (tag.kind == EncoderTag::Kind::Info) {
+        const double implied = seconds * header.bitrateKbps * 1000 / 8;
+        const double slack = static_cast<double>(audioBytes) / 100 + header.frameLength;
+        if (std::fabs(implied - static_cast<double>(audioBytes)) > slack)
+            return false;
+    } else {
+        return false;  // nothing to check the count against
+    }
     const double kbps = static_cast<double>(audioBytes) * 8 / seconds / 1000;
     return kbps >= lowestBitrateKbps(header) / 2.0 && kbps <= highestBitrateKbps(header) * 1.5;
 }
 
+StreamPart partOf(const FrameHeader &header, std::uint64_t firstFrame)
+{
+    return {header.sampleRate, header.samplesPerFrame(), header.channels(), firstFrame, 0};
+}
+
 }  // namespace
+
+double StreamSummary::duration() const
+{
+    if (parts.size() > 1) {
+        double seconds = 0.0;
+        for (const StreamPart &part : parts)
+            seconds += static_cast<double>(part.frames * part.samplesPerFrame) / part.sampleRate;
+        return seconds;
+    }
+    if (header.sampleRate == 0)
+        return 0.0;
+    return static_cast<double>(frames * header.samplesPerFrame()) / header.sampleRate;
+}
 
 std::uint32_t StreamSummary::dataRate() const
 {
-    if (!variableBitrate || frames == 0 || header.sampleRate == 0)
+    const double seconds = duration();
+    if (!variableBitrate || frames == 0 || seconds <= 0.0)
         return header.bitrateKbps * 1000u;
-    const double seconds = static_cast<double>(frames) * header.samplesPerFrame() / header.sampleRate;
     const double rate = std::round(static_cast<double>(audioBytes) * 8 / seconds);
     return static_cast<std::uint32_t>(
         std::min(rate, static_cast<double>(std::numeric_limits<std::int32_t>::max())));
@@ -215,6 +304,8 @@ std::uint32_t StreamSummary::dataRate() const
 
 std::uint32_t StreamSummary::seconds() const
 {
+    if (parts.size() > 1)
+        return static_cast<std::uint32_t>(std::min(std::round(duration()), 32767.0));
     if (header.sampleRate == 0)
         return 0;
     const std::uint64_t samples = frames * header.samplesPerFrame();
@@ -234,7 +325,7 @@ StreamStart locateStream(ByteSource &source)
     const std::uint64_t length = range.range.end - range.range.begin;
     const Found found = findFrame(source, range.range.begin,
                                   range.range.begin + std::min(length, kProbeWindow), range.range.end,
-                                  nullptr, 3, range.range.begin);
+                                  nullptr, 0, 3, range.range.begin);
     if (found.check != Check::Yes) {
         start.status = found.check == Check::ReadError ? ScanStatus::ReadError : ScanStatus::NotAudio;
         return start;
@@ -284,19 +375,34 @@ StreamScan summarizeStream(ByteSource &source)
         }
     }
 
+    FrameHeader stream = start.header;  // what the walk follows now
+    std::uint64_t partStart = 0;        // the frame where the stream became what it is
     FrameHeader header;
     for (;;) {
-        const Check check = frameAt(source, position, end, start.header, header);
+        const Check check = frameAt(source, position, end, stream, header);
         if (check == Check::ReadError)
             return readError();
         if (check == Check::No) {
-            const Found found = findFrame(source, position + 1, end, end, &start.header, 2, end);
+            const Found found = findFrame(source, position, end, end, &stream, 2, 3, end);
             if (found.check == Check::ReadError)
                 return readError();
             if (found.check == Check::No)
                 break;
             position = found.offset;
             header = found.header;
+            if (!sameStream(header, stream)) {
+                // Another part begins; the parts are listed from the first change on.
+                if (summary.frames > partStart) {
+                    if (summary.parts.empty())
+                        summary.parts.push_back(partOf(stream, partStart));
+                    summary.parts.back().frames = summary.frames - partStart;
+                    summary.parts.push_back(partOf(header, summary.frames));
+                } else if (!summary.parts.empty()) {
+                    summary.parts.back() = partOf(header, summary.frames);
+                }
+                stream = header;
+                partStart = summary.frames;
+            }
         }
         if (header.frameLength > end - position)
             break;  // a frame cut short at the end is not counted
@@ -308,6 +414,8 @@ StreamScan summarizeStream(ByteSource &source)
         summary.audioBytes += header.frameLength;
         position += header.frameLength;
     }
+    if (!summary.parts.empty())
+        summary.parts.back().frames = summary.frames - summary.parts.back().firstFrame;
     return scan;
 }
 

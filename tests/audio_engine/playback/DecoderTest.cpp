@@ -57,7 +57,7 @@ TEST(Decoder, SeeksToTheSample)
     std::vector<float> block(2 * 256);
     // Forwards, backwards, into the first frame, and off the frame grid.
     for (std::int64_t target : {123457, 44100, 7, 100000, 170001, 0}) {
-        ASSERT_TRUE(seeking->seek(target));
+        ASSERT_EQ(seeking->seek(target), target);
         ASSERT_EQ(seeking->read(block.data(), 256), 256u);
         for (std::size_t i = 0; i < block.size(); ++i)
             ASSERT_NEAR(block[i], reference[2 * static_cast<std::size_t>(target) + i], 1e-4f)
@@ -79,6 +79,84 @@ TEST(Decoder, SpreadsMonoToBothChannelsAndKeepsOtherRates)
         ASSERT_EQ(Decoder::open(dataFile(name).c_str(), decoder), 0) << name;
         EXPECT_EQ(decoder->sampleRate(), rate) << name;
         EXPECT_NEAR(static_cast<double>(decodeAll(*decoder).size()) / 2 / rate, 1.0, 0.06) << name;
+    }
+}
+
+// Crossings of zero going up per second: the frequency of a steady tone.
+double toneHz(const std::vector<float> &stereo, int rate, double from, double to)
+{
+    const auto first = static_cast<std::size_t>(from * rate);
+    const auto last = std::min(static_cast<std::size_t>(to * rate), stereo.size() / 2);
+    int crossings = 0;
+    for (std::size_t i = first + 1; i < last; ++i)
+        crossings += stereo[2 * (i - 1)] < 0.0f && stereo[2 * i] >= 0.0f;
+    return crossings / (static_cast<double>(last - first) / rate);
+}
+
+TEST(Decoder, EachPartOfAStreamThatChangesItsRateKeepsItsPitchAndSpeed)
+{
+    // 1000 Hz at 44100 Hz for 0.5 s (the encoder's delay cut), 500 Hz at
+    // 11025 Hz and 1500 Hz at 48000 Hz, 6912 and 25344 samples as encoded.
+    std::unique_ptr<Decoder> decoder;
+    ASSERT_EQ(Decoder::open(dataFile("rate_change.mp3").c_str(), decoder), 0);
+    ASSERT_EQ(decoder->sampleRate(), 44100);
+    const std::vector<float> samples = decodeAll(*decoder);
+    const double seconds = static_cast<double>(samples.size()) / 2 / 44100;
+    EXPECT_NEAR(seconds, 0.5 + 6912.0 / 11025 + 25344.0 / 48000, 0.01);
+    EXPECT_NEAR(toneHz(samples, 44100, 0.05, 0.45), 1000.0, 10.0);
+    EXPECT_NEAR(toneHz(samples, 44100, 0.65, 1.0), 500.0, 10.0);
+    EXPECT_NEAR(toneHz(samples, 44100, 1.2, 1.55), 1500.0, 10.0);
+    EXPECT_NEAR(static_cast<double>(decoder->lengthFrames()) / 44100, seconds, 0.03);
+
+    // A seek into the last part lands there, on the MPEG frame.
+    ASSERT_NEAR(static_cast<double>(decoder->seek(1300 * 441 / 10)) / 44100, 1.3, 0.03);
+    std::vector<float> block(2 * 8820);
+    ASSERT_EQ(decoder->read(block.data(), 8820), 8820u);
+    EXPECT_NEAR(toneHz(block, 44100, 0.0, 0.2), 1500.0, 15.0);
+}
+
+TEST(Decoder, KnowsTheLastFrameAsSuchWhenTheLengthIsAWholeNumberOfReads)
+{
+    // 45056 frames: 44 reads of 1024.
+    std::unique_ptr<Decoder> decoder;
+    ASSERT_EQ(Decoder::open(dataFile("whole_chunks.mp3").c_str(), decoder), 0);
+    std::vector<float> block(2 * 1024);
+    for (int read = 1; read <= 44; ++read) {
+        ASSERT_FALSE(decoder->atEnd()) << "before read " << read;
+        ASSERT_EQ(decoder->read(block.data(), 1024), 1024u) << "read " << read;
+    }
+    EXPECT_TRUE(decoder->atEnd()) << "known with the last frame, not one read later";
+    EXPECT_EQ(decoder->read(block.data(), 1024), 0u);
+    EXPECT_EQ(decoder->lengthFrames(), 45056);
+}
+
+TEST(Decoder, StreamsItFindsAndCountsItMistrustsOpenAndSeekSanely)
+{
+    struct Case {
+        const char *name;
+        std::int64_t frames; // decoded, at 44100 Hz
+    };
+    // Free format, a long junk prefix, CRC with an Info frame, two files
+    // joined (the second one's Info frame plays as a silent frame), an Info
+    // frame that claims 0xFFFFFFFF frames (its count ignored, so the padding
+    // stays), a mono part then a stereo one.
+    const Case cases[] = {{"free_format.mp3", 22050}, {"junk_prefix.mp3", 22050}, {"crc_info.mp3", 22050},
+                          {"joined.mp3", 22050 + 24192 + 1152}, {"huge_count.mp3", 21 * 1152 - 1105},
+                          {"channel_change.mp3", 22050 + 21 * 1152}};
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        std::unique_ptr<Decoder> decoder;
+        ASSERT_EQ(Decoder::open(dataFile(test.name).c_str(), decoder), 0);
+        EXPECT_EQ(static_cast<std::int64_t>(decodeAll(*decoder).size() / 2), test.frames);
+        // Within the encoder's delay and padding of the truth, never a
+        // figure from a count the stream belies; a seek past the end stops
+        // there.
+        ASSERT_EQ(Decoder::open(dataFile(test.name).c_str(), decoder), 0);
+        EXPECT_NEAR(static_cast<double>(decoder->lengthFrames()), static_cast<double>(test.frames), 2 * 1152.0);
+        EXPECT_LE(decoder->seek(std::int64_t{1} << 40), decoder->lengthFrames());
+        std::vector<float> block(2 * 1024);
+        EXPECT_LT(decoder->read(block.data(), 1024), 1024u);
+        EXPECT_TRUE(decoder->atEnd());
     }
 }
 

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -387,6 +388,131 @@ TEST_F(EngineTest, AReleasedWindowIsNeverCalledAgain)
     EXPECT_GE(slow.calls.load(), 1);
     EXPECT_LE(slow.calls.load(), 4);
     engine_->releaseWindow(&slow);
+}
+
+TEST_F(EngineTest, TenThousandCommandsFromTwoThreadsEndWhereTheLastOneSaid)
+{
+    // The dummy driver asks for audio every 93 ms; thousands of commands
+    // come in between, and not one may be lost.
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    engine_ = std::make_unique<Engine>();
+    const std::string file = dataFile("steps.mp3"); // 4 s
+    enum class Said { Playing, Paused, Stopped };
+    Said said = Said::Playing;
+    std::mutex order; // which command came last
+    ASSERT_EQ(engine_->play(file.c_str(), 0.0f), 0);
+    const auto hammer = [&](unsigned seed) {
+        std::mt19937 random(seed);
+        for (int i = 0; i < 5000; ++i) {
+            std::lock_guard lock(order);
+            const unsigned kind = random() % 20;
+            if (kind < 12) {
+                engine_->seek(static_cast<double>(random() % 3000) / 1000.0);
+            } else if (kind < 15) {
+                engine_->pause();
+                said = said == Said::Playing ? Said::Paused : said;
+            } else if (kind < 18) {
+                engine_->resume();
+                said = said == Said::Paused ? Said::Playing : said;
+            } else if (kind < 19) {
+                engine_->stop();
+                said = Said::Stopped;
+            } else {
+                ASSERT_EQ(engine_->play(file.c_str(), 0.0f), 0);
+                said = Said::Playing;
+            }
+        }
+    };
+    std::thread other(hammer, 3u);
+    hammer(4u);
+    other.join();
+
+    double before = 0;
+    double after = 0;
+    const std::int16_t expected = said == Said::Playing  ? SBMP3_STATUS_PLAYING
+                                  : said == Said::Paused ? SBMP3_STATUS_PAUSED
+                                                         : SBMP3_STATUS_STOPPED;
+    EXPECT_EQ(status(&before), expected);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(status(&after), expected);
+    if (said != Said::Playing) {
+        EXPECT_EQ(after, before) << "paused or stopped, it holds its place";
+    }
+
+    // One more burst, far faster than the device asks for audio, ending on
+    // a seek to 1 s and a resume: the device plays from there.
+    if (said == Said::Stopped) {
+        ASSERT_EQ(engine_->play(file.c_str(), 0.0f), 0);
+    }
+    for (int i = 0; i < 300; ++i) {
+        engine_->seek(static_cast<double>(i % 30) / 10.0);
+        engine_->pause();
+        engine_->resume();
+    }
+    engine_->pause();
+    engine_->seek(1.0);
+    engine_->resume();
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(status(&before), SBMP3_STATUS_PLAYING);
+    EXPECT_GT(before, 1.05) << "the device plays what the host last asked for";
+    EXPECT_LT(before, 1.9);
+
+    engine_->seek(3.8);
+    ASSERT_TRUE(waitFor([&] { return engine_->finished(); }, 3000ms)) << "and then the track ends";
+    EXPECT_EQ(status(&after), SBMP3_STATUS_ENDED);
+    EXPECT_NEAR(after, 4.0, 0.001);
+}
+
+TEST_F(EngineTest, EveryStartFindsItsFirstAudioQueuedForTheDevice)
+{
+    // From idle, over a playing track, after a stop and after the end: the
+    // first callback that sees the start hands out the track's first frames.
+    useDisk(true);
+    const std::string file = dataFile("left_only.mp3");
+    ASSERT_EQ(engine_->play(file.c_str(), 0.0f), 0);
+    std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(engine_->play(file.c_str(), 0.0f), 0);
+    std::this_thread::sleep_for(20ms);
+    engine_->stop();
+    std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(engine_->play(file.c_str(), 0.0f), 0);
+    ASSERT_TRUE(waitFor([&] { return engine_->finished(); }));
+    ASSERT_EQ(engine_->play(file.c_str(), 0.5f), 0);
+    ASSERT_TRUE(waitFor([&] { return engine_->finished(); }));
+    EXPECT_EQ(engine_->startsThatWaited(), 0u);
+}
+
+TEST_F(EngineTest, PlaysStreamsThatChangeHideOrMisleadToTheirEnd)
+{
+    useDisk(true);
+    struct Case {
+        const char *name;
+        double seconds;
+    };
+    // rate_change.mp3: 0.5 s at 44100 Hz, then 6912 samples at 11025 Hz and
+    // 25344 at 48000 Hz, each at its own speed. Free format and a long junk
+    // prefix used to be refused.
+    const Case cases[] = {{"rate_change.mp3", 0.5 + 6912.0 / 11025 + 25344.0 / 48000},
+                          {"free_format.mp3", 0.5},
+                          {"junk_prefix.mp3", 0.5},
+                          {"channel_change.mp3", 0.5 + 21 * 1152.0 / 44100}};
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        ASSERT_EQ(engine_->play(dataFile(test.name).c_str(), 0.0f), 0);
+        ASSERT_TRUE(waitFor([&] { return engine_->finished(); }));
+        double position = 0;
+        EXPECT_EQ(status(&position), SBMP3_STATUS_ENDED);
+        EXPECT_NEAR(position, test.seconds, 0.001);
+    }
+
+    // An Info frame that claims 0xFFFFFFFF frames: a seek to the end ends
+    // the track where its audio ends, not 112 million seconds in.
+    ASSERT_EQ(engine_->play(dataFile("huge_count.mp3").c_str(), 0.0f), 0);
+    engine_->seek(1e12);
+    ASSERT_TRUE(waitFor([&] { return engine_->finished(); }));
+    double position = 0;
+    EXPECT_EQ(status(&position), SBMP3_STATUS_ENDED);
+    EXPECT_NEAR(position, 0.55, 0.05);
 }
 
 TEST_F(EngineTest, CallsFromTwoThreadsInAnyOrderNeitherCrashNorHang)

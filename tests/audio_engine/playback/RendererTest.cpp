@@ -203,6 +203,50 @@ TEST(Renderer, TheEndIsReportedWhenTheLastFrameIsHandedOut)
         EXPECT_EQ(sample, 0.0f);
 }
 
+TEST(Renderer, ABurstOfCommandsBetweenTwoCallsLosesNoneAndEndsOnTheLast)
+{
+    Harness h;
+    h.renderer.post({Kind::Start, 1, 0, 0});
+    h.push(1, 0, 1024);
+    h.left(10);
+    // A dragged position slider and a hesitant hand: far more commands than
+    // calls, all before the next call.
+    std::uint64_t epoch = 1;
+    for (int i = 0; i < 100; ++i) {
+        h.renderer.post({Kind::Seek, ++epoch, 1000 * i, 0});
+        h.renderer.post({Kind::Pause});
+        h.renderer.post({Kind::Resume});
+    }
+    for (int i = 0; i < 40; ++i) {
+        h.renderer.post({Kind::Stop});
+        h.renderer.post({Kind::Start, ++epoch, 0, 0});
+    }
+    h.renderer.post({Kind::Seek, ++epoch, 7000, 0});
+    h.push(epoch, 7000, 1024);
+    const auto out = h.left(40);
+    EXPECT_EQ(h.renderer.heardEpoch(), epoch) << "the last seek is the one played";
+    EXPECT_NEAR(out[39], static_cast<float>(7000 + 39 - kRamp + 1) * 1e-4f, 2e-3f);
+    EXPECT_GT(h.renderer.heardFrame(), 7030);
+
+    h.renderer.post({Kind::Pause});
+    h.left(kRamp + 1);
+    const std::int64_t held = h.renderer.heardFrame();
+    h.left(100);
+    EXPECT_EQ(h.renderer.heardFrame(), held) << "and a pause after it holds";
+}
+
+TEST(Renderer, TheCallThatHandsOutTheLastFrameEndsTheTrackWhateverComesAfterIt)
+{
+    // A track of exactly one chunk whose empty last chunk is queued behind
+    // it (all the decoder could say after a seek to its end).
+    Harness h;
+    h.renderer.post({Kind::Start, 4, 0, 0});
+    h.push(4, 0, 1024);
+    h.push(4, 1024, 0, true);
+    h.left(1024);
+    EXPECT_EQ(h.renderer.endedEpoch(), 4u);
+}
+
 TEST(Renderer, AnEmptyLastChunkEndsTheTrack)
 {
     Harness h;
@@ -232,6 +276,26 @@ TEST(Renderer, UnderrunAndHostileSamplesGiveSilenceOrClampedValues)
         EXPECT_FALSE(std::isnan(sample));
         EXPECT_LE(std::fabs(sample), 1.0f);
     }
+
+    // The same at full level, where whole runs are copied at once.
+    h.pushConstant(1, 3, 64, 0.25f);
+    h.left(64);
+    AudioChunk *steady = h.renderer.chunks().beginWrite();
+    *steady = AudioChunk{};
+    steady->epoch = 1;
+    steady->firstFrame = 67;
+    steady->frames = 5;
+    const float inf = std::numeric_limits<float>::infinity();
+    steady->samples = {3.0f, -3.0f, std::numeric_limits<float>::quiet_NaN(), inf, -inf, 0.5f, -0.5f, 1e30f, 0.25f, -0.25f};
+    h.renderer.chunks().commitWrite();
+    out.assign(10, 99.0f);
+    h.renderer.render(out.data(), 5);
+    EXPECT_EQ(out, (std::vector<float>{1.0f, -1.0f, 0.0f, 1.0f, -1.0f, 0.5f, -0.5f, 1.0f, 0.25f, -0.25f}));
+    std::int16_t left = 0;
+    std::int16_t right = 0;
+    h.renderer.takePeaks(left, right);
+    EXPECT_EQ(left, 32767);
+    EXPECT_EQ(right, 32767);
 }
 
 TEST(Renderer, PeaksAreSinceTheLastReadAndTheHistoryHoldsTheLastFramesHeard)

@@ -123,7 +123,41 @@ TEST_F(StreamFilesTest, FrameInfoAgreesWithFfprobeAndMpg123)
         // Whole frames, so the encoder's delay and padding are in the length.
         EXPECT_LT(std::abs(std::stod(fields[14]) - std::stod(expected.at("decoded_duration"))), 1.0);
     }
-    EXPECT_EQ(files, 12);
+    EXPECT_EQ(files, 16);
+}
+
+TEST_F(StreamFilesTest, FrameInfoOfStreamsThatChangeHideOrMislead)
+{
+    // Fields: 2 CBR/VBR, 3 data rate, 4 sample rate, 5 CRC, 11 channels,
+    // 13 frames, 14 seconds. The values follow from how make-test-files.sh
+    // made each file (ffprobe cannot tell some of them).
+    struct Case {
+        const char *name;
+        std::map<int, std::string> fields;
+    };
+    const Case cases[] = {
+        // Three parts: 21 frames at 44100 Hz, 12 at 11025 Hz, 22 at 48000 Hz;
+        // 0.549 + 0.627 + 0.528 s. The first part's header speaks for the rest.
+        {"rate_change.mp3", {{2, "VBR"}, {4, "44100"}, {11, "2"}, {13, "55"}, {14, "2"}}},
+        // 21 mono frames at 64 kbit/s, then 21 stereo ones at 128 kbit/s.
+        {"channel_change.mp3", {{2, "VBR"}, {4, "44100"}, {11, "1"}, {13, "42"}, {14, "1"}}},
+        // Free format: 653-byte frames, so 200 kbit/s.
+        {"free_format.mp3", {{2, "CBR"}, {3, "200000"}, {4, "44100"}, {13, "21"}, {14, "1"}}},
+        // 70 KiB of zeros before the stream.
+        {"junk_prefix.mp3", {{3, "128000"}, {4, "44100"}, {12, "80874"}, {13, "21"}, {14, "1"}}},
+        // An Info frame that claims 0xFFFFFFFF frames: they are counted instead.
+        {"huge_count.mp3", {{2, "CBR"}, {13, "21"}, {14, "1"}}},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        std::array<char, SBMP3_FRAME_INFO_SIZE> info{};
+        ASSERT_EQ(frameInfoOfFile((kData / test.name).c_str(), info.data()), 1);
+        EXPECT_EQ(probeMpegFile((kData / test.name).c_str()), 0);
+        const std::vector<std::string> fields = fieldsOf(info.data());
+        ASSERT_EQ(fields.size(), 15u);
+        for (const auto &[index, value] : test.fields)
+            EXPECT_EQ(fields[static_cast<std::size_t>(index)], value) << "field " << index;
+    }
 }
 
 TEST_F(StreamFilesTest, TurnsAwayWhatIsNotMpegAudio)

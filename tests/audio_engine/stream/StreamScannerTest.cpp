@@ -65,11 +65,16 @@ TEST(FrameHeaderTest, DecodesLayerIAndRefusesReservedValues)
     EXPECT_EQ(layer1->frameLength, 312u);
     EXPECT_EQ(layer1->samplesPerFrame(), 384u);
 
+    // Free format decodes, its length left to the stream.
+    const auto free = decodeFrameHeader(Header{0xFF, 0xFB, 0x00, 0x64}.data());
+    ASSERT_TRUE(free);
+    EXPECT_TRUE(free->freeFormat);
+    EXPECT_EQ(free->frameLength, 0u);
+
     const Header refused[] = {
         {0xFF, 0xEB, 0x90, 0x64},  // version 01
         {0xFF, 0xF9, 0x90, 0x64},  // layer 00
         {0xFF, 0xFB, 0xF0, 0x64},  // bitrate index 15
-        {0xFF, 0xFB, 0x00, 0x64},  // free format
         {0xFF, 0xFB, 0x9C, 0x64},  // sample rate index 3
         {0xFF, 0xFB, 0x90, 0x66},  // emphasis 2
         {0xFE, 0xFB, 0x90, 0x64},  // no sync
@@ -150,10 +155,12 @@ TEST(SummarizeStreamTest, TakesOnlyAPlausibleCountFromTheEncoderTag)
         EXPECT_EQ(scan.summary.frames, 6u) << name;
         EXPECT_EQ(scan.summary.variableBitrate, name[0] != 'I') << name;
     }
-    // No count, an absurd one, a stream longer than the file (cut short):
-    // the frames after the tag's frame are walked.
+    // No count, an absurd one, a stream longer than the file (cut short), far
+    // shorter (another file joined on), or a VBR count without bytes to
+    // check it against: the frames after the tag's frame are walked.
     for (const Bytes &stream : {taggedStream("Xing", 0, 6, 0), taggedStream("Xing", 1, 100000, 0),
-                                taggedStream("Info", 3, 6, 7 * 417)}) {
+                                taggedStream("Info", 3, 6, 7 * 417), taggedStream("Info", 3, 6, 3 * 417),
+                                taggedStream("Xing", 1, 6, 0)}) {
         const StreamScan scan = summarize(stream);
         EXPECT_FALSE(scan.summary.countFromEncoderTag);
         EXPECT_EQ(scan.summary.frames, 5u);

@@ -23,6 +23,20 @@
 #   truncated.mp3    tone_1k.mp3 cut 200 bytes into its last frame
 #   random.mp3       8 KiB of seeded pseudo-random bytes
 #   not_audio.wav    0.1 s of 8000 Hz mono 16-bit WAV
+#   crc_info.mp3     0.5 s tone with CRC protection (lame -p); the Info frame's
+#                    tag sits where it would without CRC
+#   joined.mp3       two 0.5 s files, each with its Info frame, one after the
+#                    other: the first Info frame counts only the first half
+#   rate_change.mp3  0.5 s of 1000 Hz at 44100 Hz (Info frame), then 0.5 s of
+#                    500 Hz at 11025 Hz (MPEG-2.5, 32 kbit/s), then 0.5 s of
+#                    1500 Hz at 48000 Hz, the later parts without Info frames
+#   channel_change.mp3  0.5 s of 440 Hz mono (Info frame), then 0.5 s of
+#                    880 Hz stereo, both 44100 Hz
+#   free_format.mp3  0.5 s tone in free format at 200 kbit/s (lame --freeformat)
+#   junk_prefix.mp3  70 KiB of zeros, then a 0.5 s tone (Info frame)
+#   huge_count.mp3   a 0.5 s tone whose Info frame claims 0xFFFFFFFF frames
+#   whole_chunks.mp3     44100 Hz, exactly 45056 frames (44 x 1024), 1000 Hz
+#   whole_chunks_8k.mp3  8000 Hz MPEG-2.5 mono 32 kbit/s, exactly 8192 frames (8 x 1024)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
@@ -112,6 +126,49 @@ random_bytes 2463534242 8192 >random.mp3
 wav not_audio.wav 8000 1 synth 0.1 sine 440 vol 0.5
 cp "$work/not_audio.wav" not_audio.wav
 
+# Streams that change, join or hide. lame -t leaves out the Info frame, so a
+# part that follows another one is plain audio frames.
+mp3 short.wav crc_info.mp3 -b 128 --cbr -p
+
+wav high.wav 44100 2 synth 0.5 sine 2000 vol 0.5
+mp3 short.wav joined_first.mp3 -b 128 --cbr
+mp3 high.wav joined_second.mp3 -b 128 --cbr
+cat joined_first.mp3 joined_second.mp3 >joined.mp3
+rm joined_first.mp3 joined_second.mp3
+
+wav part11.wav 11025 2 synth 0.5 sine 500 vol 0.5
+wav part48.wav 48000 2 synth 0.5 sine 1500 vol 0.5
+mp3 short.wav rate_first.mp3 -b 128 --cbr
+mp3 part11.wav rate_second.mp3 -b 32 --cbr -t
+mp3 part48.wav rate_third.mp3 -b 128 --cbr -t
+cat rate_first.mp3 rate_second.mp3 rate_third.mp3 >rate_change.mp3
+rm rate_first.mp3 rate_second.mp3 rate_third.mp3
+
+wav mono440.wav 44100 1 synth 0.5 sine 440 vol 0.5
+wav stereo880.wav 44100 2 synth 0.5 sine 880 vol 0.5
+mp3 mono440.wav channel_first.mp3 -b 64 --cbr -m m
+mp3 stereo880.wav channel_second.mp3 -b 128 --cbr -t
+cat channel_first.mp3 channel_second.mp3 >channel_change.mp3
+rm channel_first.mp3 channel_second.mp3
+
+mp3 short.wav free_format.mp3 -b 200 --freeformat
+
+mp3 short.wav junk_tail.mp3 -b 128 --cbr
+head -c $((70 * 1024)) /dev/zero | cat - junk_tail.mp3 >junk_prefix.mp3
+rm junk_tail.mp3
+
+# The frame count of the Info frame: 4 bytes after "Info" and its flags, at
+# 36 + 8 in an MPEG-1 stereo frame without CRC.
+mp3 short.wav huge_count.mp3 -b 128 --cbr
+printf '\377\377\377\377' | dd of=huge_count.mp3 bs=1 seek=44 conv=notrunc status=none
+
+# Lengths in samples: the null input gets the rate too, so that no
+# resampling stands between the count and the file.
+sox -D -R -r 44100 -c 2 -n -b 16 "$work/whole44.wav" synth 45056s sine 1000 vol 0.5
+mp3 whole44.wav whole_chunks.mp3 -b 128 --cbr
+sox -D -R -r 8000 -c 1 -n -b 16 "$work/whole8.wav" synth 8192s sine 440 vol 0.5
+mp3 whole8.wav whole_chunks_8k.mp3 -b 32 --cbr -m m
+
 # expected.txt: one section per MPEG file, "key=value" lines.
 probe_value() {  # probe_value <file> <entry>
     ffprobe -v error -count_packets -select_streams a:0 \
@@ -130,7 +187,8 @@ decoded_seconds() {  # decoded_seconds <file> <sample rate>: 16-bit stereo bytes
     echo "# frame's bit rate). decoded_duration: seconds that mpg123 decodes."
     echo "# bit_rate: ffprobe's stream bit rate (for VBR files an estimate)."
     for file in tone_1k.mp3 tone_100.mp3 steps.mp3 left_only.mp3 mono_mpeg2.mp3 mpeg25.mp3 \
-        layer2.mp2 vbr_xing.mp3 vbr_noxing.mp3 id3v2_front.mp3 with_id3v1.mp3 truncated.mp3; do
+        layer2.mp2 vbr_xing.mp3 vbr_noxing.mp3 id3v2_front.mp3 with_id3v1.mp3 truncated.mp3 \
+        crc_info.mp3 joined.mp3 whole_chunks.mp3 whole_chunks_8k.mp3; do
         # For example "MPEG 1.0 L III cbr128 44100 j-s".
         read -r _ version _ layer _ < <(mpg123 -t -n 1 -v "$file" 2>&1 | grep -m1 '^MPEG ')
         case $layer in I) layer=1 ;; II) layer=2 ;; III) layer=3 ;; esac
