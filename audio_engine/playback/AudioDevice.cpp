@@ -1,28 +1,13 @@
 #include "AudioDevice.h"
 
+#include "SdlAudio.h"
 #include "sonbrel_mp3.h"
 
 #include <SDL.h>
 
-#include <cerrno>
-#include <thread>
-
 namespace audioengine {
 
-namespace {
-
-// Runs work on a thread of its own and lets SDL free what it keeps for that
-// thread before it ends.
-template <typename Work>
-void onOwnThread(Work work)
-{
-    std::thread([&] {
-        work();
-        SDL_TLSCleanup();
-    }).join();
-}
-
-} // namespace
+using platform::sdl::runOnOwnThread;
 
 void AudioDevice::onAudio(void *self, std::uint8_t *stream, int length)
 {
@@ -37,12 +22,8 @@ std::int16_t AudioDevice::open(int rate, int bufferFrames, Callback callback, vo
     callback_ = callback;
     context_ = context;
     std::int16_t result = SBMP3_ERR_NO_AUDIO_DEVICE;
-    onOwnThread([&] {
-        // The host owns its signals; SDL must not take SIGINT or SIGTERM.
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        if (SDL_GetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME) == nullptr)
-            SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, program_invocation_short_name);
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    runOnOwnThread([&] {
+        if (!platform::sdl::startAudio())
             return;
         SDL_AudioSpec wanted{};
         wanted.freq = rate;
@@ -55,7 +36,7 @@ std::int16_t AudioDevice::open(int rate, int bufferFrames, Callback callback, vo
         // No changes allowed: SDL converts to whatever the hardware takes.
         const SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
         if (id == 0) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            platform::sdl::stopAudio();
             return;
         }
         id_ = id;
@@ -71,9 +52,9 @@ void AudioDevice::close()
 {
     if (id_ == 0)
         return;
-    onOwnThread([this] {
+    runOnOwnThread([this] {
         SDL_CloseAudioDevice(id_); // returns once the callback has finished for good
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        platform::sdl::stopAudio();
     });
     id_ = 0;
     rate_ = bufferFrames_ = 0;
@@ -81,7 +62,7 @@ void AudioDevice::close()
 
 void AudioDevice::releaseThreadData()
 {
-    SDL_TLSCleanup();
+    platform::sdl::releaseThreadData();
 }
 
 bool AudioDevice::lost() const

@@ -1,47 +1,52 @@
 // The shared library as the control library sees it: loaded by path, its C
 // functions found by name, nothing of its insides exported.
 
+#include "SharedLibrary.h"
 #include "sonbrel_mp3.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
+#include <optional>
 #include <string>
 
 namespace {
 
-void *engineLibrary()
+QString loadError;
+
+const platform::SharedLibrary *engineLibrary()
 {
-    static void *handle = dlopen(ENGINE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-    return handle;
+    static const std::optional<platform::SharedLibrary> library =
+        platform::SharedLibrary::load(QStringLiteral(ENGINE_LIBRARY_PATH), &loadError);
+    return library ? &*library : nullptr;
 }
 
 TEST(EngineExports, EveryFunctionIsFoundByNameAndNothingElse)
 {
-    void *library = engineLibrary();
-    ASSERT_NE(library, nullptr) << dlerror();
+    const platform::SharedLibrary *library = engineLibrary();
+    ASSERT_NE(library, nullptr) << loadError.toStdString();
     for (const char *name : {"play_mp3", "release_window", "play", "fade_in", "continue_playing", "pause_playing",
                              "stop_playing", "fade_out", "seek_playing", "set_vu_interval", "is_finished",
                              "get_status", "get_id3_tag", "set_id3_tag", "get_frame_info", "create_eq", "set_eq",
                              "set_gain", "eq_state"}) {
-        void *function = dlsym(library, name);
+        const QFunctionPointer function = library->resolve(name);
         ASSERT_NE(function, nullptr) << name;
-        Dl_info where{};
-        ASSERT_NE(dladdr(function, &where), 0);
-        EXPECT_EQ(std::string(where.dli_fname), ENGINE_LIBRARY_PATH) << name << " comes from the engine itself";
+        EXPECT_EQ(platform::pathOfLoadedObject(reinterpret_cast<const void *>(function)).toStdString(),
+                  ENGINE_LIBRARY_PATH)
+            << name << " comes from the engine itself";
     }
-    EXPECT_EQ(dlsym(library, "_ZN7sonbrel6Engine8instanceEv"), nullptr) << "the engine's classes stay inside";
+    // Neither the engine's classes nor the static libraries it is made of leave it.
+    for (const char *inside : {"_ZN11audioengine6Engine8instanceEv", "_ZN8platform3sdl10startAudioEv"})
+        EXPECT_EQ(library->resolve(inside), nullptr) << inside;
 }
 
 TEST(EngineExports, AnswersThroughItsCInterface)
 {
-    void *library = engineLibrary();
-    ASSERT_NE(library, nullptr) << dlerror();
-    auto *frameInfo = reinterpret_cast<decltype(&get_frame_info)>(dlsym(library, "get_frame_info"));
-    auto *playFile = reinterpret_cast<decltype(&play)>(dlsym(library, "play"));
-    auto *finished = reinterpret_cast<decltype(&is_finished)>(dlsym(library, "is_finished"));
-    auto *status = reinterpret_cast<decltype(&get_status)>(dlsym(library, "get_status"));
+    const platform::SharedLibrary *library = engineLibrary();
+    ASSERT_NE(library, nullptr) << loadError.toStdString();
+    auto *frameInfo = library->function<decltype(get_frame_info)>("get_frame_info");
+    auto *playFile = library->function<decltype(play)>("play");
+    auto *finished = library->function<decltype(is_finished)>("is_finished");
+    auto *status = library->function<decltype(get_status)>("get_status");
 
     char info[SBMP3_FRAME_INFO_SIZE];
     EXPECT_EQ(frameInfo((std::string(ENGINE_TEST_DATA_DIR) + "/tone_1k.mp3").c_str(), info), 1);
