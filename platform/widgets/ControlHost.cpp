@@ -258,6 +258,12 @@ ControlHost::Factory ControlHost::factoryOf(const QString &progId, const QByteAr
         if (!QFileInfo::exists(path))
             raise(kErrorCannotLoadLibrary,
                   notRegistered(progId, QStringLiteral("its library %1 does not exist").arg(path)));
+        // Loading runs the library's code: one that another user could
+        // have put there is not loaded.
+        if (const std::optional<QString> why = whyOthersCouldReplace(path))
+            raise(kErrorCannotLoadLibrary,
+                  notRegistered(progId, QStringLiteral("its library %1 is not loaded, another user could replace "
+                                                       "it: %2").arg(path, *why)));
         QString error;
         std::optional<SharedLibrary> library = SharedLibrary::load(path, &error);
         if (!library)

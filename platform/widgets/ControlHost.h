@@ -47,8 +47,9 @@ public:
     // there is none) that the parent owns. A control that implements
     // platform::HostedControl gets `site` and then InitProperties. Throws
     // DispatchError naming the ProgID when it is not registered (429), its
-    // library is missing or cannot be loaded (48), the library has no
-    // factory (453) or does not make the class (429).
+    // library is missing, cannot be loaded, or could have been put there by
+    // another user (48, naming the path; see whyOthersCouldReplace), the
+    // library has no factory (453) or does not make the class (429).
     QWidget *createControl(const QString &progId, QWidget *parent, ContainerSite *site = nullptr);
 
 private:
