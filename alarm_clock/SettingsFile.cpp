@@ -189,22 +189,28 @@ QStringList linesFromSettings(const AlarmSettings &settings, const LoadedSetting
 }
 
 bool loadSettingsFile(const QString &path, AlarmSettings &settings, LoadedSettings &loaded,
-                      const QString &programFolder)
+                      const QString &programFolder, QString *why)
 {
-    const auto lines = platform::readTextLines(path);
-    settingsFromLines(lines.value_or(QStringList()), settings, loaded, programFolder);
-    return lines.has_value();
+    platform::FileError error;
+    std::optional<platform::TextLines> file = platform::readTextFile(path, kMaxSettingsSize, &error);
+    settingsFromLines(file ? file->lines : QStringList(), settings, loaded, programFolder);
+    loaded.file = file ? std::move(*file) : platform::TextLines();
+    if (!file && why)
+        *why = error.description;
+    return file.has_value();
 }
 
 bool saveSettingsFile(const QString &path, const AlarmSettings &settings,
-                      const LoadedSettings &loaded)
+                      const LoadedSettings &loaded, QString *why)
 {
-    QString error;
-    if (platform::writeTextLines(path, linesFromSettings(settings, loaded),
-                                 QStringLiteral("\r\n"), &error))
+    platform::FileError error;
+    if (platform::writeTextFile(path, linesFromSettings(settings, loaded), QStringLiteral("\r\n"), &loaded.file,
+                                &error))
         return true;
-    qCWarning(kestrumLog).noquote() << QStringLiteral("cannot save the settings to %1: %2; the old file is left as it was.")
-                                           .arg(QDir::toNativeSeparators(path), error);
+    qCWarning(kestrumLog).noquote() << QStringLiteral("cannot save the settings (%1); the old file is left as it was.")
+                                           .arg(error.description);
+    if (why)
+        *why = error.description;
     return false;
 }
 
