@@ -20,6 +20,8 @@
 
 #include <functional>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -79,6 +81,8 @@ public:
     {
         throw DispatchError(number, QStringLiteral("Scripted"), QStringLiteral("failed on purpose"));
     }
+    Q_INVOKABLE void RunOutOfMemory() { throw std::bad_alloc(); }
+    Q_INVOKABLE void Misbehave() { throw std::runtime_error("not a dispatch error"); }
     void notDispatched() {}
 
     qint16 volume = 5;
@@ -502,6 +506,13 @@ TEST(LateBinding, ErrorsRaisedByMembersReachTheCallerUnchanged)
     ASSERT_TRUE(fromSetter);
     EXPECT_EQ(fromSetter->number(), 380);
     EXPECT_EQ(object.volume, 5);
+
+    // Anything else a member lets out reaches the caller as an error too.
+    EXPECT_EQ(numberOf([&] { call(&object, "RunOutOfMemory"); }), kErrorOutOfMemory);
+    const auto other = errorOf([&] { call(&object, "Misbehave"); });
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->number(), kErrorInternal);
+    EXPECT_TRUE(other->description().contains(QStringLiteral("not a dispatch error")));
 }
 
 }  // namespace
