@@ -265,6 +265,30 @@ TEST_F(ControlHostTest, RegistrationToolRegistersUnregistersAndReportsFailures)
     EXPECT_EQ(run({}).first, 1);
 }
 
+TEST_F(ControlHostTest, RegistrationToolOnAFullDiskFailsAndLeavesTheStoreAsItWas)
+{
+    // A store larger than the 512 bytes the tool's files may grow to.
+    writeRecord(QStringLiteral("Other.Control"), "/opt/other/" + QByteArray(600, 'x') + ".so", "Other");
+    QFile store(storeFile());
+    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
+    const QByteArray before = store.readAll();
+    store.close();
+
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.path());
+    tool.setProcessEnvironment(environment);
+    tool.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\""),
+                                           QStringLiteral(TARNEL_REGISTER_PATH), QStringLiteral(TARNEL_LIBRARY_PATH)});
+    ASSERT_TRUE(tool.waitForFinished(30000));
+    const QString output = QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError());
+    EXPECT_EQ(tool.exitCode(), 1) << qPrintable(output);
+    EXPECT_TRUE(output.contains(QStringLiteral("File too large"))) << qPrintable(output);
+    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
+    EXPECT_EQ(store.readAll(), before);
+    EXPECT_FALSE(keyExists(kPlayer));
+}
+
 // --- Creating controls by ProgID -----------------------------------------
 
 TEST_F(ControlHostTest, CreatesThePlayerAsA32By32ChildWithItsContainerSite)
