@@ -115,6 +115,7 @@ void settingsFromLines(const QStringList &lines, AlarmSettings &settings, Loaded
     loaded.alarmHour = design.alarmHour;
     loaded.alarmMinute = design.alarmMinute;
     loaded.alarmHalf = design.alarmHalf;
+    loaded.alarmTimeRest.clear();
     if (kAlarmTimeLine < lines.size()) {
         const QStringList fields = trimSpaces(lines.at(kAlarmTimeLine)).split(u',');
         if (fields.size() >= 3 && !fields.at(0).isEmpty() && !fields.at(1).isEmpty()
@@ -122,6 +123,8 @@ void settingsFromLines(const QStringList &lines, AlarmSettings &settings, Loaded
             loaded.alarmHour = fields.at(0);
             loaded.alarmMinute = fields.at(1);
             loaded.alarmHalf = fields.at(2);
+            if (fields.size() > 3)
+                loaded.alarmTimeRest = u',' + fields.mid(3).join(u',');
         }
     }
     settings.alarmText = loaded.alarmHour + loaded.alarmMinute + loaded.alarmHalf;
@@ -174,7 +177,7 @@ void settingsFromLines(const QStringList &lines, AlarmSettings &settings, Loaded
 QStringList linesFromSettings(const AlarmSettings &settings, const LoadedSettings &loaded)
 {
     QStringList lines;
-    lines << loaded.alarmHour + u',' + loaded.alarmMinute + u',' + loaded.alarmHalf;
+    lines << loaded.alarmHour + u',' + loaded.alarmMinute + u',' + loaded.alarmHalf + loaded.alarmTimeRest;
     lines << QString::number(settings.snoozeMinutes) << QString::number(settings.playOrder)
           << QString::number(settings.nextTuneIndex) << QString::number(settings.selectedTuneIndex)
           << QString::number(settings.repeatTune) << QString::number(settings.autoStart)

@@ -35,6 +35,9 @@ struct LoadedSettings {
     QString alarmHalf = QStringLiteral("AM");
     QString message = QStringLiteral("Wakie, Wakie !");
     QStringList extraTunes;
+    // What line 1 holds after its third field (from the "," on): not used,
+    // but written back, so that the three fields read the same again.
+    QString alarmTimeRest;
     // The file as it was read: a line the run did not change is written
     // back with the bytes it had (an old file's Windows-1252 text included).
     platform::TextLines file;
@@ -69,9 +72,9 @@ QString settingsFilePath(const QString &programFolder);
 void settingsFromLines(const QStringList &lines, AlarmSettings &settings, LoadedSettings &loaded,
                        const QString &programFolder);
 
-// The lines of the file: the three alarm-time label texts joined by ",", the
-// numbers in decimal, alarmMessage unchanged, tunes[0] to tunes[tuneCount - 1],
-// then loaded.extraTunes. loaded.message is not written: alarmMessage is.
+// The lines of the file: the three alarm-time label texts joined by ","
+// (then loaded.alarmTimeRest), the numbers in decimal, alarmMessage
+// unchanged, tunes[0] to tunes[tuneCount - 1], then loaded.extraTunes. loaded.message is not written: alarmMessage is.
 QStringList linesFromSettings(const AlarmSettings &settings, const LoadedSettings &loaded);
 
 // Reads the file at path into the record and label texts. Only a regular

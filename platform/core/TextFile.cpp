@@ -344,32 +344,40 @@ TextLines::TextLines(const QByteArray &bytes)
     }
 
     std::vector<bool> legacy(raw.size());
-    QSet<QString> legacyTexts;
+    QSet<QString> legacyTexts, legacyTrimmed;
     for (std::size_t i = 0; i < raw.size(); ++i) {
         legacy[i] = !isValidUtf8(raw[i]);
         lines << (legacy[i] ? fromWindows1252(raw[i]) : QString::fromUtf8(raw[i]));
         if (legacy[i]) {
             legacyTexts.insert(lines.back());
-            legacyTexts.insert(trimSpaces(lines.back()));
+            const QString trimmed = trimSpaces(lines.back());
+            if (trimmed.size() != lines.back().size())
+                legacyTrimmed.insert(trimmed);
         }
     }
-    // Every line whose text (or text without its end spaces) some legacy
-    // line has, in file order: a UTF-8 line of the same text keeps its own.
+    // Every line whose text a legacy line has (or has without its end
+    // spaces), in file order, so that a UTF-8 line of the same text keeps
+    // its own bytes; and the legacy lines without their end spaces, asked
+    // for only when no line has that text.
     for (std::size_t i = 0; i < raw.size(); ++i) {
         const QString &text = lines.at(static_cast<qsizetype>(i));
-        if (legacyTexts.contains(text))
+        if (legacyTexts.contains(text) || legacyTrimmed.contains(text))
             originals_[text].append(raw[i].toByteArray());
-        const QString trimmed = trimSpaces(text);
-        if (trimmed.size() != text.size() && legacyTexts.contains(trimmed))
-            originals_[trimmed].append(trimmedSpaces(raw[i]).toByteArray());
+        if (legacy[i]) {
+            const QString trimmed = trimSpaces(text);
+            if (trimmed.size() != text.size())
+                trimmedOriginals_[trimmed].append(trimmedSpaces(raw[i]).toByteArray());
+        }
     }
 }
 
 QByteArray TextLines::encode(const QString &line)
 {
-    const auto it = originals_.constFind(line);
-    if (it != originals_.cend()) {
-        const qsizetype index = used_[line]++;
+    for (auto *map : {&originals_, &trimmedOriginals_}) {
+        const auto it = map->constFind(line);
+        if (it == map->cend())
+            continue;
+        const qsizetype index = (map == &originals_ ? used_ : trimmedUsed_)[line]++;
         if (index < it->size())
             return it->at(index);
     }
@@ -408,6 +416,10 @@ bool writeTextFile(const QString &path, const QStringList &lines, const QString 
     TextLines encodings = original ? *original : TextLines();
     const QByteArray ending = lineEnd.toUtf8();
     QByteArray contents;
+    // A first line that begins with U+FEFF would lose it to the reader,
+    // which takes it for a byte-order mark: a mark before it keeps it.
+    if (!lines.isEmpty() && lines.front().startsWith(QChar(0xFEFF)))
+        contents = "\xEF\xBB\xBF";
     for (const QString &line : lines)
         contents += encodings.encode(line) + ending;
     return replaceFile(path, contents, ReplaceOptions{}, error);

@@ -88,8 +88,10 @@ public:
     QByteArray encode(const QString &line);
 
 private:
-    QHash<QString, QList<QByteArray>> originals_;  // only texts some non-UTF-8 line had
-    QHash<QString, qsizetype> used_;
+    // Only texts that some line that was not UTF-8 had, with or without the
+    // spaces at its ends; and how many of each were written back.
+    QHash<QString, QList<QByteArray>> originals_, trimmedOriginals_;
+    QHash<QString, qsizetype> used_, trimmedUsed_;
 };
 
 // The text of a line read as Windows-1252.

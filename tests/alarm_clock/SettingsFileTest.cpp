@@ -98,6 +98,12 @@ TEST(SettingsFileTest, AlarmTimeIsTrimmedAndKeptAsWritten)
     const Read extra = read(fileLines("11,30,AM,junk,more"));
     EXPECT_EQ(extra.settings.alarmText, "1130AM");
     EXPECT_EQ(extra.loaded.alarmHalf, "AM");
+
+    // Fields after the third are written back, so the third reads the same:
+    // without them its trailing space would go with the line's.
+    const Read spaced = read(fileLines("11,30,AM ,junk"));
+    EXPECT_EQ(linesFromSettings(spaced.settings, spaced.loaded).value(0), "11,30,AM ,junk");
+    EXPECT_EQ(read(linesFromSettings(spaced.settings, spaced.loaded)).settings.alarmText, "1130AM ");
 }
 
 TEST(SettingsFileTest, BadAlarmTimeGivesTheDesignTimeAndKeepsTheRest)
