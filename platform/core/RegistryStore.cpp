@@ -91,7 +91,7 @@ bool keepCorruptCopy(const QString &source, const QString &target)
             qCWarning(platformLog).noquote() << "the damaged registry store cannot be kept aside:" << error.description;
             return false;
         }
-        qCWarning(platformLog) << "the registry store" << source << "cannot be parsed; it is kept as" << copy;
+        qCWarning(platformLog) << "the registry store" << source << "could not be parsed whole; it is kept as" << copy;
         return true;
     }
     return false;
