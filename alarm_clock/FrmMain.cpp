@@ -230,9 +230,12 @@ void FrmMain::startUp()
 void FrmMain::loadSettings()
 {
     const QString path = settingsPath();
-    if (!loadSettingsFile(path, settings_, loaded_, programFolder_)) {
-        qCWarning(kestrumLog).noquote() << QDir::toNativeSeparators(path)
-                                        << "cannot be read; the design settings are used and written at exit.";
+    QString why;
+    if (!loadSettingsFile(path, settings_, loaded_, programFolder_, &why)) {
+        qCWarning(kestrumLog).noquote() << why + (loaded_.unreadable.isEmpty()
+                                                      ? QStringLiteral("; the design settings are used and written at exit.")
+                                                      : QStringLiteral("; the design settings are used and the file is "
+                                                                       "left as it is."));
     }
     loadedAlarmText_ = settings_.alarmText;
     alarm_->showAlarmTextFields();

@@ -66,7 +66,9 @@ public:
 
     // Reads Kestrum.conf into the settings record and the alarm labels. A
     // missing or bad file gives the design values (said on standard error)
-    // and is written whole at exit. Does not send the window to the tray.
+    // and is written whole at exit; one that is there but cannot be read (too
+    // large, no regular file) is left as it is. Does not send the window to
+    // the tray.
     void loadSettings();
     // Writes Kestrum.conf (beside, then renamed); false when it could not,
     // with `why` set.

@@ -198,6 +198,7 @@ bool loadSettingsFile(const QString &path, AlarmSettings &settings, LoadedSettin
     std::optional<platform::TextLines> file = platform::readTextFile(path, kMaxSettingsSize, &error);
     settingsFromLines(file ? file->lines : QStringList(), settings, loaded, programFolder);
     loaded.file = file ? std::move(*file) : platform::TextLines();
+    loaded.unreadable = !file && error.kind != platform::FileError::Kind::NotFound ? error.description : QString();
     if (!file && why)
         *why = error.description;
     return file.has_value();
@@ -207,8 +208,11 @@ bool saveSettingsFile(const QString &path, const AlarmSettings &settings,
                       const LoadedSettings &loaded, QString *why)
 {
     platform::FileError error;
-    if (platform::writeTextFile(path, linesFromSettings(settings, loaded), QStringLiteral("\r\n"), &loaded.file,
-                                &error))
+    if (!loaded.unreadable.isEmpty())
+        error.description = QStringLiteral("%1 was left as it is, since it could not be read when Kestrum started: %2")
+                                .arg(QDir::toNativeSeparators(path), loaded.unreadable);
+    else if (platform::writeTextFile(path, linesFromSettings(settings, loaded), QStringLiteral("\r\n"),
+                                     &loaded.file, &error))
         return true;
     qCWarning(kestrumLog).noquote() << QStringLiteral("cannot save the settings (%1); the old file is left as it was.")
                                            .arg(error.description);

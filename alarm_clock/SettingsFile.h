@@ -41,6 +41,10 @@ struct LoadedSettings {
     // The file as it was read: a line the run did not change is written
     // back with the bytes it had (an old file's Windows-1252 text included).
     platform::TextLines file;
+    // Why a file that is there could not be read (too large, no regular
+    // file, no right to read it); empty when it was read or is missing.
+    // Such a file is never written over: what it holds is not lost.
+    QString unreadable;
 };
 
 // The design values of the record: alarm 1:01 AM, snooze 10 minutes, order 0,
@@ -85,8 +89,9 @@ bool loadSettingsFile(const QString &path, AlarmSettings &settings, LoadedSettin
                       const QString &programFolder, QString *why = nullptr);
 
 // Writes the file with CR LF endings through platform::replaceFile, so that
-// a failure (a full disk included) leaves the old file byte for byte. On
-// failure it logs the reason and returns false with `why` set.
+// a failure (a full disk included) leaves the old file byte for byte. A
+// file that was there but could not be read (loaded.unreadable) is left as
+// it is. On failure it logs the reason and returns false with `why` set.
 bool saveSettingsFile(const QString &path, const AlarmSettings &settings,
                       const LoadedSettings &loaded, QString *why = nullptr);
 

@@ -429,6 +429,11 @@ TEST_F(SettingsFileOnDiskTest, AFileThatIsNoSettingsFileGivesTheDesignValuesAtOn
     EXPECT_FALSE(loadSettingsFile(path(), r.settings, r.loaded, "/opt/kestrum", &why));
     expectDesignValues(r);
     EXPECT_TRUE(why.contains(QStringLiteral("larger than"))) << qPrintable(why);
+
+    // What could not be read is not written over.
+    EXPECT_FALSE(saveSettingsFile(path(), r.settings, r.loaded, &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("could not be read"))) << qPrintable(why);
+    EXPECT_EQ(QFileInfo(path()).size(), qint64(1) << 30);
 }
 
 TEST_F(SettingsFileOnDiskTest, ShippedFileHoldsTheDesignValues)
