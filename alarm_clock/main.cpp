@@ -14,10 +14,9 @@
 #endif
 
 #include <exception>
-#include <optional>
 
 int main(int argc, char **argv)
-{
+try {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrum"));
     QApplication::setDesktopFileName(QStringLiteral("kestrum"));
@@ -27,46 +26,42 @@ int main(int argc, char **argv)
     if (QStyle *style = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(style);
 
+    kestrum::SingleInstance instance;
+    if (instance.acquire() == kestrum::SingleInstance::Result::HeldElsewhere) {
+        QMessageBox::information(nullptr, QStringLiteral("Kestrum"), QString::fromLatin1(kestrum::kAlreadyRunningText),
+                                 QMessageBox::Ok);
+        return 0;
+    }
+
+    kestrum::moveFormerRegistryStore();
+    kestrum::FrmMain frmMain;
+    kestrum::TerminationSignals termination;
+
+    QObject::connect(&frmMain, &kestrum::FrmMain::exitRequested, &application, &QApplication::quit);
+    // The "Options" button opens the dialog modally, the menu item modeless.
+    QObject::connect(&frmMain, &kestrum::FrmMain::optionsRequested, &frmMain,
+                     [&](bool modal) { frmMain.showOptions(modal); });
+    // SIGTERM and the others end the program as "Exit" does.
+    QObject::connect(&termination, &kestrum::TerminationSignals::terminationRequested, &application, [&] {
+        frmMain.unload();
+        QApplication::quit();
+    });
+#ifndef QT_NO_SESSIONMANAGER
+    // The session ends: save now, the program may be stopped without
+    // another word.
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &frmMain,
+                     [&](QSessionManager &) { frmMain.saveSettings(); });
+#endif
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &frmMain, [&] { frmMain.unload(); });
+
+    frmMain.startUp();
+    return QApplication::exec();
+} catch (const std::exception &error) {
     // Nothing that goes wrong while starting ends the program without a
     // word: what would escape (memory running out, say) is said on screen.
-    std::optional<kestrum::SingleInstance> instance;
-    std::optional<kestrum::FrmMain> frmMain;
-    std::optional<kestrum::TerminationSignals> termination;
-    try {
-        instance.emplace();
-        if (instance->acquire() == kestrum::SingleInstance::Result::HeldElsewhere) {
-            QMessageBox::information(nullptr, QStringLiteral("Kestrum"),
-                                     QString::fromLatin1(kestrum::kAlreadyRunningText), QMessageBox::Ok);
-            return 0;
-        }
-
-        kestrum::moveFormerRegistryStore();
-        frmMain.emplace();
-        termination.emplace();
-
-        QObject::connect(&*frmMain, &kestrum::FrmMain::exitRequested, &application, &QApplication::quit);
-        // The "Options" button opens the dialog modally, the menu item modeless.
-        QObject::connect(&*frmMain, &kestrum::FrmMain::optionsRequested, &*frmMain,
-                         [&](bool modal) { frmMain->showOptions(modal); });
-        // SIGTERM and the others end the program as "Exit" does.
-        QObject::connect(&*termination, &kestrum::TerminationSignals::terminationRequested, &application, [&] {
-            frmMain->unload();
-            QApplication::quit();
-        });
-#ifndef QT_NO_SESSIONMANAGER
-        // The session ends: save now, the program may be stopped without
-        // another word.
-        QObject::connect(&application, &QGuiApplication::commitDataRequest, &*frmMain,
-                         [&](QSessionManager &) { frmMain->saveSettings(); });
-#endif
-        QObject::connect(&application, &QCoreApplication::aboutToQuit, &*frmMain, [&] { frmMain->unload(); });
-
-        frmMain->startUp();
-    } catch (const std::exception &error) {
-        const QString why = QString::fromLocal8Bit(error.what());
-        qCCritical(kestrum::kestrumLog).noquote() << "Kestrum cannot start:" << why;
-        QMessageBox::critical(nullptr, QStringLiteral("Kestrum"), QStringLiteral("Kestrum cannot start: %1").arg(why));
-        return 1;
-    }
-    return QApplication::exec();
+    const QString why = QString::fromLocal8Bit(error.what());
+    qCCritical(kestrum::kestrumLog).noquote() << "Kestrum cannot start:" << why;
+    QApplication application(argc, argv);
+    QMessageBox::critical(nullptr, QStringLiteral("Kestrum"), QStringLiteral("Kestrum cannot start: %1").arg(why));
+    return 1;
 }
