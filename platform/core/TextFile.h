@@ -97,8 +97,8 @@ private:
 // The text of a line read as Windows-1252.
 QString fromWindows1252(QByteArrayView bytes);
 
-// Read limits: far above what the file ever holds, low enough that a wrong
-// file cannot take the program's memory.
+// The default limit of readTextFile: far above what a text file of the
+// program holds, low enough that a wrong file cannot take its memory.
 inline constexpr qint64 kDefaultTextLimit = 8 * 1024 * 1024;
 
 // The lines of a text file. Lines may end with CR LF, a lone CR or a lone
