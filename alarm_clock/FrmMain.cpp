@@ -19,6 +19,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -87,6 +88,7 @@ FrmMain::FrmMain(FrmMainParts parts, QWidget *parent)
       tmrNap_(std::move(parts.tmrNap)),
       player_(std::move(parts.player)),
       bell_(std::move(parts.bell)),
+      showWarning_(std::move(parts.showWarning)),
       ui_(std::make_unique<Ui::frmMain>())
 {
     const QIcon icon = programIcon();
@@ -106,6 +108,8 @@ FrmMain::FrmMain(FrmMainParts parts, QWidget *parent)
         bell_ = std::make_unique<ApplicationBell>();
     if (!player_)
         player_ = ControlPlayer::create(host_, this, &site_);
+    if (!showWarning_)
+        showWarning_ = [this](const QString &text) { QMessageBox::warning(this, QStringLiteral("Kestrum"), text); };
 
     settings_ = defaultSettings(programFolder_);
     alarm_ = std::make_unique<AlarmClock>(settings_, *clock_, *tmrFlash_, *tmrNap_, *player_, *this, *bell_,
@@ -226,9 +230,12 @@ void FrmMain::startUp()
 void FrmMain::loadSettings()
 {
     const QString path = settingsPath();
-    if (!loadSettingsFile(path, settings_, loaded_, programFolder_)) {
-        qCWarning(kestrumLog).noquote() << QDir::toNativeSeparators(path)
-                                        << "cannot be read; the design settings are used and written at exit.";
+    QString why;
+    if (!loadSettingsFile(path, settings_, loaded_, programFolder_, &why)) {
+        qCWarning(kestrumLog).noquote() << why + (loaded_.unreadable.isEmpty()
+                                                      ? QStringLiteral("; the design settings are used and written at exit.")
+                                                      : QStringLiteral("; the design settings are used and the file is "
+                                                                       "left as it is."));
     }
     loadedAlarmText_ = settings_.alarmText;
     alarm_->showAlarmTextFields();
@@ -241,7 +248,7 @@ void FrmMain::loadSettings()
     ui_->lblMessage->setText(settings_.alarmMessage);
 }
 
-bool FrmMain::saveSettings()
+bool FrmMain::saveSettings(QString *why)
 {
     // The alarm-time line holds the fields as shown; a line the user never
     // touched is written back as it was read, also when it was no valid time.
@@ -251,7 +258,7 @@ bool FrmMain::saveSettings()
         loaded_.alarmHalf = alarm_->alarmHalf();
         loadedAlarmText_ = settings_.alarmText;
     }
-    return saveSettingsFile(settingsPath(), settings_, loaded_);
+    return saveSettingsFile(settingsPath(), settings_, loaded_, why);
 }
 
 void FrmMain::unload()
@@ -259,7 +266,9 @@ void FrmMain::unload()
     if (unloaded_)
         return;
     unloaded_ = true;
-    saveSettings();
+    QString why;
+    if (!saveSettings(&why))
+        saveFailure_ = why.isEmpty() ? QStringLiteral("unknown error") : why;
     if (tray_.isShown())
         tray_.notify(NIM_DELETE, trayIconData_);
 }
@@ -267,6 +276,11 @@ void FrmMain::unload()
 void FrmMain::onExit()
 {
     unload();
+    // The user is there to see it: what could not be saved, and why.
+    if (!saveFailure_.isEmpty())
+        showWarning_(QStringLiteral("The settings could not be saved (%1).\n\n"
+                                    "%2 was left as it was; the changes made since Kestrum started are lost.")
+                         .arg(saveFailure_, QDir::toNativeSeparators(settingsPath())));
     emit exitRequested();
 }
 

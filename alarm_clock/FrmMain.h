@@ -11,6 +11,7 @@
 #include <QMainWindow>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QMenu;
@@ -33,6 +34,9 @@ struct FrmMainParts {
     std::unique_ptr<Player> player;
     std::unique_ptr<Bell> bell;
     QString programFolder; // holds Kestrum.conf and the default tune Zorvin.mp3
+    // Shows what the user must know when the program ends (the settings
+    // could not be saved); a warning box over the window when empty.
+    std::function<void(const QString &text)> showWarning;
 };
 
 // frmMain: the clock display, the alarm controls, Snooze, the menu "Main",
@@ -62,10 +66,13 @@ public:
 
     // Reads Kestrum.conf into the settings record and the alarm labels. A
     // missing or bad file gives the design values (said on standard error)
-    // and is written whole at exit. Does not send the window to the tray.
+    // and is written whole at exit; one that is there but cannot be read (too
+    // large, no regular file) is left as it is. Does not send the window to
+    // the tray.
     void loadSettings();
-    // Writes Kestrum.conf (beside, then renamed); false when it could not.
-    bool saveSettings();
+    // Writes Kestrum.conf (beside, then renamed); false when it could not,
+    // with `why` set.
+    bool saveSettings(QString *why = nullptr);
 
     // Hides the window into the notification area with the alarm time and
     // state as the icon's tip. Where the icon cannot be added (no
@@ -80,9 +87,12 @@ public:
     FrmOptions *showOptions(bool modal);
 
     // The window's unload: saveSettings, then the icon is deleted. Runs once;
-    // later calls do nothing.
+    // later calls do nothing. "Exit" then shows a settings file that could not
+    // be saved, and why (saveFailure).
     void unload();
     bool unloaded() const { return unloaded_; }
+    // Why the settings could not be saved at unload; empty when they were.
+    QString saveFailure() const { return saveFailure_; }
 
     bool frmUp() const { return frmUp_; }
     AlarmClock &alarm() { return *alarm_; }
@@ -146,6 +156,8 @@ private:
     NotifyIconData trayIconData_{};
     bool frmUp_ = true;
     bool unloaded_ = false;
+    QString saveFailure_;
+    std::function<void(const QString &text)> showWarning_;
 
     std::unique_ptr<Ui::frmMain> ui_;
 };

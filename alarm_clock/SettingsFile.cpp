@@ -115,6 +115,7 @@ void settingsFromLines(const QStringList &lines, AlarmSettings &settings, Loaded
     loaded.alarmHour = design.alarmHour;
     loaded.alarmMinute = design.alarmMinute;
     loaded.alarmHalf = design.alarmHalf;
+    loaded.alarmTimeRest.clear();
     if (kAlarmTimeLine < lines.size()) {
         const QStringList fields = trimSpaces(lines.at(kAlarmTimeLine)).split(u',');
         if (fields.size() >= 3 && !fields.at(0).isEmpty() && !fields.at(1).isEmpty()
@@ -122,6 +123,8 @@ void settingsFromLines(const QStringList &lines, AlarmSettings &settings, Loaded
             loaded.alarmHour = fields.at(0);
             loaded.alarmMinute = fields.at(1);
             loaded.alarmHalf = fields.at(2);
+            if (fields.size() > 3)
+                loaded.alarmTimeRest = u',' + fields.mid(3).join(u',');
         }
     }
     settings.alarmText = loaded.alarmHour + loaded.alarmMinute + loaded.alarmHalf;
@@ -174,7 +177,7 @@ void settingsFromLines(const QStringList &lines, AlarmSettings &settings, Loaded
 QStringList linesFromSettings(const AlarmSettings &settings, const LoadedSettings &loaded)
 {
     QStringList lines;
-    lines << loaded.alarmHour + u',' + loaded.alarmMinute + u',' + loaded.alarmHalf;
+    lines << loaded.alarmHour + u',' + loaded.alarmMinute + u',' + loaded.alarmHalf + loaded.alarmTimeRest;
     lines << QString::number(settings.snoozeMinutes) << QString::number(settings.playOrder)
           << QString::number(settings.nextTuneIndex) << QString::number(settings.selectedTuneIndex)
           << QString::number(settings.repeatTune) << QString::number(settings.autoStart)
@@ -189,22 +192,32 @@ QStringList linesFromSettings(const AlarmSettings &settings, const LoadedSetting
 }
 
 bool loadSettingsFile(const QString &path, AlarmSettings &settings, LoadedSettings &loaded,
-                      const QString &programFolder)
+                      const QString &programFolder, QString *why)
 {
-    const auto lines = platform::readTextLines(path);
-    settingsFromLines(lines.value_or(QStringList()), settings, loaded, programFolder);
-    return lines.has_value();
+    platform::FileError error;
+    std::optional<platform::TextLines> file = platform::readTextFile(path, kMaxSettingsSize, &error);
+    settingsFromLines(file ? file->lines : QStringList(), settings, loaded, programFolder);
+    loaded.file = file ? std::move(*file) : platform::TextLines();
+    loaded.unreadable = !file && error.kind != platform::FileError::Kind::NotFound ? error.description : QString();
+    if (!file && why)
+        *why = error.description;
+    return file.has_value();
 }
 
 bool saveSettingsFile(const QString &path, const AlarmSettings &settings,
-                      const LoadedSettings &loaded)
+                      const LoadedSettings &loaded, QString *why)
 {
-    QString error;
-    if (platform::writeTextLines(path, linesFromSettings(settings, loaded),
-                                 QStringLiteral("\r\n"), &error))
+    platform::FileError error;
+    if (!loaded.unreadable.isEmpty())
+        error.description = QStringLiteral("%1 was left as it is, since it could not be read when Kestrum started: %2")
+                                .arg(QDir::toNativeSeparators(path), loaded.unreadable);
+    else if (platform::writeTextFile(path, linesFromSettings(settings, loaded), QStringLiteral("\r\n"),
+                                     &loaded.file, &error))
         return true;
-    qCWarning(kestrumLog).noquote() << QStringLiteral("cannot save the settings to %1: %2; the old file is left as it was.")
-                                           .arg(QDir::toNativeSeparators(path), error);
+    qCWarning(kestrumLog).noquote() << QStringLiteral("cannot save the settings (%1); the old file is left as it was.")
+                                           .arg(error.description);
+    if (why)
+        *why = error.description;
     return false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AlarmSettings.h"
+#include "TextFile.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,6 +18,9 @@ namespace kestrum {
 // value and the other lines are still read.
 
 inline constexpr char kSettingsFileName[] = "Kestrum.conf";
+// The largest settings file that is read: a hundred tunes take a few
+// kilobytes; anything far larger is not a settings file.
+inline constexpr qint64 kMaxSettingsSize = 4 * 1024 * 1024;
 // The tune line of the shipped file; on reading it becomes a full path in the
 // program's folder, where the default tune is installed.
 inline constexpr char kDefaultTuneLine[] = "Zorvin.mp3,Zorvin";
@@ -31,6 +35,16 @@ struct LoadedSettings {
     QString alarmHalf = QStringLiteral("AM");
     QString message = QStringLiteral("Wakie, Wakie !");
     QStringList extraTunes;
+    // What line 1 holds after its third field (from the "," on): not used,
+    // but written back, so that the three fields read the same again.
+    QString alarmTimeRest;
+    // The file as it was read: a line the run did not change is written
+    // back with the bytes it had (an old file's Windows-1252 text included).
+    platform::TextLines file;
+    // Why a file that is there could not be read (too large, no regular
+    // file, no right to read it); empty when it was read or is missing.
+    // Such a file is never written over: what it holds is not lost.
+    QString unreadable;
 };
 
 // The design values of the record: alarm 1:01 AM, snooze 10 minutes, order 0,
@@ -62,20 +76,23 @@ QString settingsFilePath(const QString &programFolder);
 void settingsFromLines(const QStringList &lines, AlarmSettings &settings, LoadedSettings &loaded,
                        const QString &programFolder);
 
-// The lines of the file: the three alarm-time label texts joined by ",", the
-// numbers in decimal, alarmMessage unchanged, tunes[0] to tunes[tuneCount - 1],
-// then loaded.extraTunes. loaded.message is not written: alarmMessage is.
+// The lines of the file: the three alarm-time label texts joined by ","
+// (then loaded.alarmTimeRest), the numbers in decimal, alarmMessage
+// unchanged, tunes[0] to tunes[tuneCount - 1], then loaded.extraTunes. loaded.message is not written: alarmMessage is.
 QStringList linesFromSettings(const AlarmSettings &settings, const LoadedSettings &loaded);
 
-// Reads the file at path into the record and label texts. A file that cannot
-// be read gives the design values everywhere; returns false then.
+// Reads the file at path into the record and label texts. Only a regular
+// file of at most kMaxSettingsSize is read, each line in its own encoding
+// (platform::TextLines). A file that cannot be read gives the design values
+// everywhere; returns false then, with `why` set.
 bool loadSettingsFile(const QString &path, AlarmSettings &settings, LoadedSettings &loaded,
-                      const QString &programFolder);
+                      const QString &programFolder, QString *why = nullptr);
 
-// Writes the file with CR LF endings beside path and renames it over path, so
-// that a failure leaves the old file whole. On failure it says so on standard
-// error and returns false.
+// Writes the file with CR LF endings through platform::replaceFile, so that
+// a failure (a full disk included) leaves the old file byte for byte. A
+// file that was there but could not be read (loaded.unreadable) is left as
+// it is. On failure it logs the reason and returns false with `why` set.
 bool saveSettingsFile(const QString &path, const AlarmSettings &settings,
-                      const LoadedSettings &loaded);
+                      const LoadedSettings &loaded, QString *why = nullptr);
 
 }  // namespace kestrum

@@ -8,10 +8,12 @@
 namespace kestrum {
 
 // One running Kestrum per user: a lock file in the user's runtime folder
-// ($XDG_RUNTIME_DIR, or a private folder under the temporary folder when
-// the session has none). The lock is held for the life of this object. A
+// ($XDG_RUNTIME_DIR, or, when the session has none, "kestrum-<uid>" under
+// the temporary folder if it is this user's alone, else "kestrum" under the
+// user's cache folder). The lock is held for the life of this object. A
 // lock left behind by a copy that died is recovered: QLockFile finds its
-// process gone and takes the lock over.
+// process gone and takes the lock over. A lock file the user does not own,
+// or a link, is never taken for a running copy.
 class SingleInstance {
 public:
     // `lockPath` empty: defaultLockPath().

@@ -1,6 +1,7 @@
 // Kestrum, the alarm clock: one copy per user, its main window, and the
 // settings saved however the program ends (Exit, logging out, SIGTERM).
 #include "FrmMain.h"
+#include "KestrumLog.h"
 #include "RegistryValues.h"
 #include "SingleInstance.h"
 #include "TerminationSignals.h"
@@ -12,8 +13,10 @@
 #include <QSessionManager>
 #endif
 
+#include <exception>
+
 int main(int argc, char **argv)
-{
+try {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrum"));
     QApplication::setDesktopFileName(QStringLiteral("kestrum"));
@@ -53,4 +56,12 @@ int main(int argc, char **argv)
 
     frmMain.startUp();
     return QApplication::exec();
+} catch (const std::exception &error) {
+    // Nothing that goes wrong while starting ends the program without a
+    // word: what would escape (memory running out, say) is said on screen.
+    const QString why = QString::fromLocal8Bit(error.what());
+    qCCritical(kestrum::kestrumLog).noquote() << "Kestrum cannot start:" << why;
+    QApplication application(argc, argv);
+    QMessageBox::critical(nullptr, QStringLiteral("Kestrum"), QStringLiteral("Kestrum cannot start: %1").arg(why));
+    return 1;
 }

@@ -18,9 +18,10 @@ bool EntryCollection::Add(EntryPtr entry, const QString &key, int before, int af
             return false;
         at = static_cast<std::size_t>(after);
     }
-    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), Slot{std::move(entry), key});
+    const QString folded = key.isEmpty() ? QString() : fold(key);
     if (!key.isEmpty())
-        keys_.insert(fold(key), 1);
+        keys_.insert(folded, entry);
+    items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), Slot{std::move(entry), key, folded});
     return true;
 }
 
@@ -33,7 +34,7 @@ EntryCollection::EntryPtr EntryCollection::Item(int position) const
 
 EntryCollection::EntryPtr EntryCollection::Item(const QString &key) const
 {
-    return Item(positionOf(key));
+    return key.isEmpty() ? nullptr : keys_.value(fold(key)).lock();
 }
 
 QString EntryCollection::keyAt(int position) const
@@ -49,7 +50,7 @@ int EntryCollection::positionOf(const QString &key) const
         return 0;
     const QString folded = fold(key);
     for (std::size_t i = 0; i < items_.size(); ++i)
-        if (!items_[i].key.isEmpty() && fold(items_[i].key) == folded)
+        if (items_[i].folded == folded)
             return static_cast<int>(i) + 1;
     return 0;
 }
@@ -60,9 +61,15 @@ bool EntryCollection::Remove(int position)
         return false;
     const auto at = items_.begin() + (position - 1);
     if (!at->key.isEmpty())
-        keys_.remove(fold(at->key));
+        keys_.remove(at->folded);
     items_.erase(at);
     return true;
+}
+
+void EntryCollection::clear() noexcept
+{
+    items_.clear();
+    keys_.clear();
 }
 
 bool EntryCollection::Remove(const QString &key)

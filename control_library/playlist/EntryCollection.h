@@ -41,6 +41,9 @@ public:
 
     bool Remove(int position);
     bool Remove(const QString &key);
+    // Removes every item at once (as removing the first one as often as
+    // there are items would, in time linear in the count).
+    void clear() noexcept;
 
     // The entries in position order.
     std::vector<EntryPtr> entries() const;
@@ -49,11 +52,12 @@ private:
     struct Slot {
         EntryPtr entry;
         QString key;
+        QString folded;  // the key as compared, "" for none
     };
     static QString fold(const QString &key) { return key.toCaseFolded(); }
 
     std::vector<Slot> items_;
-    QHash<QString, int> keys_; // folded key -> how many items carry it (0 or 1)
+    QHash<QString, std::weak_ptr<PlayListEntry>> keys_; // folded key -> its item's entry
 };
 
 }  // namespace SonbrelMP3

@@ -1,5 +1,6 @@
 #include "PlayListFile.h"
 
+#include "LibraryLog.h"
 #include "LookupTables.h"
 #include "playlist/PathProcedures.h"
 #include "RaisedError.h"
@@ -31,11 +32,30 @@ void checkNameGiven(const QString &playListFile)
                        "A valid PlayList file name must be selected in order to load or save it.");
 }
 
-// Opening or writing the file failed: the number and its description, no
-// source.
-[[noreturn]] void raiseAccessError()
+// The number that stands for a file that could not be read or written.
+// `missing` for a file or folder that is not there.
+std::int32_t numberOf(const platform::FileError &error, std::int32_t missing)
 {
-    throw RaisedError(kPlayListAccessError, QString(), ErrorText(kPlayListAccessError));
+    using Kind = platform::FileError::Kind;
+    switch (error.kind) {
+    case Kind::NotFound: return missing;
+    case Kind::TooLarge: return kPlayListTooLargeError;
+    case Kind::DeviceFull:
+    case Kind::DeviceError: return kPlayListDeviceError;
+    case Kind::AccessDenied:
+    case Kind::NotRegularFile:
+    case Kind::Other: break;
+    }
+    return kPlayListAccessError;
+}
+
+// Opening, reading or writing the file failed: the number and its
+// description, no source; the details go to the log.
+[[noreturn]] void raiseFileFailure(const platform::FileError &error, std::int32_t missing)
+{
+    const std::int32_t number = numberOf(error, missing);
+    qCWarning(libraryLog).noquote() << "playlist:" << error.description;
+    throw RaisedError(number, QString(), ErrorText(number));
 }
 
 bool endsWithSeparator(const QString &folder)
@@ -144,11 +164,12 @@ void loadPlayListFile(QString &playListFile, const std::optional<QString> &fileN
     if (!QFileInfo(playListFile).isFile())
         raiseFileError(kPlayListMissingError, "Can 't Find Specified File. (File Not Found)");
 
-    const std::optional<QStringList> lines = platform::readTextLines(playListFile);
-    if (!lines)
-        raiseAccessError();
+    platform::FileError error;
+    const std::optional<platform::TextLines> text = platform::readTextFile(playListFile, kMaxPlayListSize, &error);
+    if (!text)
+        raiseFileFailure(error, kPlayListMissingError);
     // Refuses a wrong header before the list is touched.
-    const QStringList paths = playListPathLines(*lines);
+    const QStringList paths = playListPathLines(text->lines);
 
     clear();
     for (const QString &line : paths) {
@@ -196,8 +217,9 @@ void savePlayListFile(QString &playListFile, const std::optional<QString> &fileN
     // All lines are made before the file is touched, so an entry that cannot
     // be written leaves the old file as it was.
     const QStringList lines = playListLines(entries);
-    if (!platform::writeTextLines(playListFile, lines, QStringLiteral("\r\n")))
-        raiseAccessError();
+    platform::FileError error;
+    if (!platform::writeTextFile(playListFile, lines, QStringLiteral("\r\n"), nullptr, &error))
+        raiseFileFailure(error, kPlayListNoFolderError);
 }
 
 void savePlayListFile(QString &playListFile, const std::optional<QString> &fileName,

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <cstdint>
 #include <functional>
@@ -32,8 +33,15 @@ inline constexpr char kPlayListFileErrorSource[] = "SBMP3PlayList.LoadPlayList";
 inline constexpr std::int32_t kPlayListNameError = 30077;   // no name, or no header
 inline constexpr std::int32_t kPlayListBadNameError = 52;   // a name a line cannot hold
 inline constexpr std::int32_t kPlayListMissingError = 53;   // no such file
-inline constexpr std::int32_t kPlayListAccessError = 75;    // cannot be read or written
+inline constexpr std::int32_t kPlayListDeviceError = 57;    // the disk is full or failed
+inline constexpr std::int32_t kPlayListAccessError = 75;    // may not be read or written, or no file
 inline constexpr std::int32_t kPlayListNoFolderError = 76;  // the file's folder is missing
+inline constexpr std::int32_t kPlayListTooLargeError = 30104;  // more than kMaxPlayListSize
+
+// The largest playlist file that is read: about a million entries. A larger
+// file would take more memory than any list should (error 30104,
+// "Insufficient memory available.").
+inline constexpr qint64 kMaxPlayListSize = 64 * 1024 * 1024;
 
 // The path lines of a playlist's text lines, in file order. An information
 // line is skipped together with the line after it, which is taken as a path
@@ -57,8 +65,11 @@ QString resolvePlayListPath(const QString &line, const QString &playListFile);
 // 1. stores `fileName`, when given, in `playListFile`, before anything is
 //    tested, so a call that then fails still keeps the new name;
 // 2. raises 30077 when `playListFile` is empty or spaces only, 53 when no
-//    such file exists, 75 when it cannot be read, 30077 (no source, the
-//    lower-case spelling) when its first line is not "#EXTM3U";
+//    such file exists; without a source, 75 when it may not be read or is
+//    no regular file (a FIFO is never waited on), 57 when the device fails,
+//    30104 when it is larger than kMaxPlayListSize, and 30077 (the
+//    lower-case spelling) when its first line is not "#EXTM3U". Each line
+//    is read in its own encoding (UTF-8, else Windows-1252);
 // 3. calls `clear`, then `addEntry` with each resolved path in file order.
 // Nothing happens to the list before the header has been accepted. What
 // `addEntry` raises is ignored and reading goes on with the next line.
@@ -76,9 +87,9 @@ QStringList playListLines(const std::vector<std::shared_ptr<PlayListEntry>> &ent
 // 1. stores `fileName`, when given, in `playListFile`;
 // 2. raises 30077 when `playListFile` is empty or spaces only, 76 when the
 //    folder of the file does not exist or the name names no folder;
-// 3. writes the whole file beside the target and renames it over it, so a
-//    failed save leaves the old file whole; raises 75, without a source, when
-//    that fails.
+// 3. writes the whole file through platform::replaceFile, so a failed save
+//    leaves the old file byte for byte; raises, without a source, 57 when
+//    the disk is full or fails and 75 when the file may not be written.
 void savePlayListFile(QString &playListFile, const std::optional<QString> &fileName,
                       const std::vector<std::shared_ptr<PlayListEntry>> &entries);
 void savePlayListFile(QString &playListFile, const std::optional<QString> &fileName,

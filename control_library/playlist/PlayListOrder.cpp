@@ -147,20 +147,27 @@ SystemRandomSource::SystemRandomSource() : engine_(clockTicks()) {}
 
 void SystemRandomSource::reseed(std::uint64_t seed)
 {
+    pendingTicks_.reset();
     engine_.seed(seed);
 }
 
 void SystemRandomSource::reseedFromClock()
 {
-    // seed_seq takes 32 bits of each value, so both halves go in.
-    const std::uint64_t ticks = clockTicks();
-    const std::uint64_t state = engine_();
-    std::seed_seq seeds{ticks, ticks >> 32, state, state >> 32};
-    engine_.seed(seeds);
+    // Seeding is costly (every AddEntry of a long load asks for it): the
+    // clock is read now, the generator seeded from it when next drawn from.
+    pendingTicks_ = clockTicks();
 }
 
 double SystemRandomSource::next()
 {
+    if (pendingTicks_) {
+        // seed_seq takes 32 bits of each value, so both halves go in.
+        const std::uint64_t ticks = *pendingTicks_;
+        const std::uint64_t state = engine_();
+        std::seed_seq seeds{ticks, ticks >> 32, state, state >> 32};
+        engine_.seed(seeds);
+        pendingTicks_.reset();
+    }
     return unitValue(engine_());
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <random>
 
 namespace SonbrelMP3 {
@@ -38,6 +39,7 @@ public:
 
 private:
     std::mt19937_64 engine_;
+    std::optional<std::uint64_t> pendingTicks_;  // a reseed from the clock not yet made
 };
 
 // A reproducible generator: the same seed gives the same values, and

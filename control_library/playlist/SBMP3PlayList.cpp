@@ -2,6 +2,7 @@
 
 #include "about/AboutBox.h"
 #include "ControlFace.h"
+#include "LookupTables.h"
 #include "RaisedError.h"
 #include "SharedText.h"
 #include "playlist/PlayListEntry.h"
@@ -13,10 +14,13 @@
 #include <QResizeEvent>
 
 #include <cmath>
+#include <new>
 
 namespace SonbrelMP3 {
 
 namespace {
+
+constexpr std::int32_t kInsufficientMemoryError = 30104;
 
 const QString kAddEntrySource = QStringLiteral("SonbrelMP3.SBMP3PlayList.AddEntry");
 // RemoveEntry's error names no source of its own; it carries the member's
@@ -74,9 +78,7 @@ bool SBMP3PlayList::AddEntry(const QString &Filename, qint32 BeforeFile, qint32 
 
 void SBMP3PlayList::Clear()
 {
-    const int count = entries_.Count();
-    for (int i = 0; i < count; ++i)
-        entries_.Remove(1);
+    entries_.clear();
     totalTime_ = 0.0;
 }
 
@@ -91,6 +93,11 @@ void SBMP3PlayList::withSource(const QString &member, Step &&step)
         if (!error.source().isEmpty())
             throw;
         throw RaisedError(error.number(), QStringLiteral("SonbrelMP3.SBMP3PlayList.") + member, error.description());
+    } catch (const std::bad_alloc &) {
+        // A list too large for the memory there is: an error of the table,
+        // never an exception the host does not know.
+        throw RaisedError(kInsufficientMemoryError, QStringLiteral("SonbrelMP3.SBMP3PlayList.") + member,
+                          ErrorText(kInsufficientMemoryError));
     }
 }
 

@@ -18,6 +18,18 @@ namespace {
 constexpr char16_t kValueKey[] = u"X-TarnelPlatform-Command";
 constexpr qint64 kMaxEntrySize = 1 << 20;
 
+// GLib will not start an entry whose program it cannot find, and it looks
+// for the program before it turns "%%" into "%": a program whose path holds
+// "%" is refused. Such a program is started by the shell instead, which
+// gets it (with "%%" already undone) as an argument.
+const QStringList kShellWrapper = {QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                                   QStringLiteral("exec \"$0\" \"$@\"")};
+
+bool startsWithShellWrapper(const QStringList &arguments)
+{
+    return arguments.size() >= kShellWrapper.size() && arguments.mid(0, kShellWrapper.size()) == kShellWrapper;
+}
+
 bool isSpace(QChar c)
 {
     return c == u' ' || c == u'\t';
@@ -177,8 +189,11 @@ QString runValue(const QStringList &arguments)
 
 QString execLine(const QStringList &arguments)
 {
+    // Arguments that begin like the wrapper are wrapped too, so that the
+    // reader can always take one wrapper off.
+    const bool wrap = (!arguments.isEmpty() && arguments.front().contains(u'%')) || startsWithShellWrapper(arguments);
     QStringList parts;
-    for (const QString &argument : arguments)
+    for (const QString &argument : (wrap ? kShellWrapper + arguments : arguments))
         parts << execArgument(argument);
     return parts.join(u' ');
 }
@@ -222,6 +237,8 @@ QStringList execArguments(const QString &exec)
         if (!argument.isEmpty() || quotedArgument || !hadFieldCode)
             arguments << argument;
     }
+    if (arguments.size() > kShellWrapper.size() && startsWithShellWrapper(arguments))
+        arguments.remove(0, kShellWrapper.size());
     return arguments;
 }
 
@@ -244,15 +261,15 @@ Result write(const QString &folder, const QByteArray &valueName, const QByteArra
     const auto name = entryName(valueName);
     if (!name || value.isEmpty() || hasControlCharacter(value) || !isValidUtf8(value))
         return Result::InvalidValue;
-    if (folder.isEmpty() || !QDir().mkpath(folder))
+    if (folder.isEmpty() || !makeFolders(folder, kFolderMode))
         return Result::CannotWrite;
     QString path = findEntry(folder, valueName);
     if (path.isEmpty())
         path = folder + u'/' + *name + QStringLiteral(".desktop");
     const QString text = QString::fromUtf8(value);
-    QString error;
-    if (!replaceFile(path, entryText(*name, runValueArguments(text), text), &error)) {
-        qCWarning(platformLog) << "the autostart entry" << path << "cannot be written:" << error;
+    FileError error;
+    if (!replaceFile(path, entryText(*name, runValueArguments(text), text), ReplaceOptions{kEntryMode}, &error)) {
+        qCWarning(platformLog).noquote() << "the autostart entry cannot be written:" << error.description;
         return Result::CannotWrite;
     }
     return Result::Done;
@@ -261,10 +278,10 @@ Result write(const QString &folder, const QByteArray &valueName, const QByteArra
 std::optional<QByteArray> read(const QString &folder, const QByteArray &valueName)
 {
     const QString path = findEntry(folder, valueName);
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxEntrySize)
+    const std::optional<QByteArray> bytes = path.isEmpty() ? std::nullopt : readFileBytes(path, kMaxEntrySize);
+    if (!bytes)
         return std::nullopt;
-    const QString text = QString::fromUtf8(file.readAll());
+    const QString text = QString::fromUtf8(*bytes);
     bool inMainGroup = false;
     std::optional<QString> exec, value;
     for (QString line : text.split(u'\n')) {

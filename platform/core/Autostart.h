@@ -6,6 +6,8 @@
 
 #include <optional>
 
+#include <sys/types.h>
+
 // The desktop's autostart entries as the values of the registry's Run key:
 // the value "<name>" is the file "<name>.desktop" in the autostart folder,
 // whose Exec line runs the value's command when the session starts.
@@ -28,16 +30,24 @@ QString runValue(const QStringList &arguments);
 // The Exec line that runs `arguments` (program first), by the Desktop Entry
 // rules: "%" doubled; an argument that is empty or holds a reserved
 // character in double quotes, with ", `, $ and \ escaped by a backslash.
+// A program whose path holds "%" is started through
+// `/bin/sh -c 'exec "$0" "$@"'`, since desktops that look for the program
+// before they undo "%%" (GLib) would not find it.
 QString execLine(const QStringList &arguments);
 
 // The arguments an Exec line runs, read by the same rules; field codes such
-// as %U are left out.
+// as %U are left out, and so is the shell that execLine puts first.
 QStringList execArguments(const QString &exec);
 
 // The whole entry file that runs `arguments` under the name `name`, keeping
 // `value` (the Run value as given). Its strings are escaped as desktop-entry
 // strings on top of the Exec quoting.
 QByteArray entryText(const QString &name, const QStringList &arguments, const QString &value);
+
+// The modes of the entries and of the folders made for them: the entries
+// say what runs at login, so only the user may change them.
+inline constexpr mode_t kEntryMode = 0644;
+inline constexpr mode_t kFolderMode = 0700;
 
 enum class Result { Done, InvalidValue, NotFound, CannotWrite, CannotRemove };
 

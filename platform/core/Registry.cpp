@@ -170,7 +170,7 @@ long RegOpenKeyExA(HKEY root, const char *subKey, unsigned long /*options*/,
     if (!result || !path)
         return ERROR_INVALID_PARAMETER;
     OpenKey target{base->root, base->path + *path, samDesired};
-    if (!exists(store::load(storeFileOf(r)).tree, target))
+    if (!exists(*store::snapshot(storeFileOf(r)).tree, target))
         return ERROR_FILE_NOT_FOUND;
     *result = addHandle(r, std::move(target));
     return ERROR_SUCCESS;
@@ -236,11 +236,12 @@ long RegQueryValueExA(HKEY key, const char *valueName, unsigned long *reserved,
         return answer(REG_SZ, *value + '\0', type, data, dataSize);
     }
 
-    const store::Contents contents = store::load(storeFileOf(r));
-    if (!exists(contents.tree, *open))
+    const store::Snapshot contents = store::snapshot(storeFileOf(r));
+    const Tree &tree = *contents.tree;
+    if (!exists(tree, *open))
         return ERROR_KEY_DELETED;
-    const auto keyIt = contents.tree.find(store::foldedPath(open->root, open->path));
-    if (keyIt == contents.tree.end())
+    const auto keyIt = tree.find(store::foldedPath(open->root, open->path));
+    if (keyIt == tree.end())
         return ERROR_FILE_NOT_FOUND;
     const auto valueIt = keyIt->second.values.find(store::fold(nameOf(valueName)));
     if (valueIt == keyIt->second.values.end())

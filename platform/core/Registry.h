@@ -17,12 +17,16 @@
 //   regard to case. The empty (or null) value name is the key's default value.
 // - Text is UTF-8. REG_SZ data is stored up to its first NUL and read back
 //   with a terminating NUL; REG_DWORD data is 4 bytes, little-endian.
-// - Every call reads the store file afresh, so changes made by another
-//   process are seen at once. Changes are made under a lock file and written
-//   beside the store, then renamed over it. A store that cannot be parsed
-//   reads as empty; the first change copies it aside (".corrupt") before
-//   replacing it, and is refused when that copy cannot be made. The store's
-//   file and format are RegistryStore.h's.
+// - Every call sees the store file as it is now, so changes made by another
+//   process are seen at once; a file that has not changed since it was last
+//   read is not read again. Changes are made under a lock file and written
+//   beside the store, then renamed over it; the store is the user's alone
+//   (mode 0600). Lines of the store that cannot be parsed are left out (a
+//   store without its header reads as empty); the first change copies the
+//   file aside (".corrupt") before replacing it, and is refused when that
+//   copy cannot be made. A store that is not a regular file or is too large
+//   reads as empty and is never written over. The store's file and format
+//   are RegistryStore.h's.
 // - "Software\\Microsoft\\Windows\\CurrentVersion\\Run" under
 //   HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE is the desktop's autostart
 //   folder: each REG_SZ value is the file "<value name>.desktop" there, whose

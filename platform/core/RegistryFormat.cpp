@@ -209,11 +209,12 @@ bool hasSubkeys(const Tree &tree, const QByteArray &folded)
     return it != tree.end() && it->first.startsWith(prefix);
 }
 
-std::optional<Tree> parse(const QByteArray &raw)
+std::optional<Tree> parse(const QByteArray &raw, qsizetype *skipped)
 {
     Tree tree;
     Key *current = nullptr;
     bool sawHeader = false;
+    qsizetype bad = 0;
     for (QByteArray line : raw.split('\n')) {
         line = line.trimmed();
         if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
@@ -225,23 +226,28 @@ std::optional<Tree> parse(const QByteArray &raw)
             continue;
         }
         if (line.startsWith('[')) {
-            if (!line.endsWith(']'))
-                return std::nullopt;
-            const QByteArray inner = line.mid(1, line.size() - 2);
+            const QByteArray inner = line.endsWith(']') ? line.mid(1, line.size() - 2) : QByteArray();
             const qsizetype slash = inner.indexOf('\\');
             const int root = rootIndex(slash < 0 ? inner : inner.left(slash));
             const auto path = splitKeyPath(slash < 0 ? QByteArray() : inner.mid(slash + 1));
-            if (root < 0 || !path)
-                return std::nullopt;
+            if (root < 0 || !path) {
+                current = nullptr;  // the values under it go with it
+                ++bad;
+                continue;
+            }
             current = &ensureKey(tree, root, *path);
             continue;
         }
         auto value = parseValue(line);
-        if (!current || !value)
-            return std::nullopt;
+        if (!current || !value) {
+            ++bad;
+            continue;
+        }
         const QByteArray name = fold(value->name);
         current->values[name] = std::move(*value);
     }
+    if (skipped)
+        *skipped = bad;
     return tree;
 }
 

@@ -11,6 +11,10 @@
 #include <QLockFile>
 
 #include <chrono>
+#include <mutex>
+#include <unordered_map>
+
+#include <sys/stat.h>
 
 namespace platform::store {
 
@@ -26,6 +30,52 @@ QString lockFileOf(const QString &path)
     return path + QStringLiteral(".lock");
 }
 
+// What tells one version of a file from another without reading it.
+struct Stamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{}, changed{};
+
+    bool operator==(const Stamp &other) const
+    {
+        return device == other.device && inode == other.inode && size == other.size
+               && modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec
+               && changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+    }
+};
+
+std::optional<Stamp> stampOf(const QString &path)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return Stamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim};
+}
+
+// The parsed store files, by path.
+struct Cache {
+    struct Entry {
+        Stamp stamp;
+        Snapshot snapshot;
+    };
+    std::mutex mutex;
+    std::unordered_map<QString, Entry> entries;
+};
+
+Cache &cache()
+{
+    static Cache instance;
+    return instance;
+}
+
+void forget(const QString &path)
+{
+    Cache &c = cache();
+    const std::lock_guard guard(c.mutex);
+    c.entries.erase(path);
+}
+
 // Copies a store that could not be parsed to the first free name of
 // "<target>.corrupt", "<target>.corrupt.1", ...
 bool keepCorruptCopy(const QString &source, const QString &target)
@@ -35,9 +85,13 @@ bool keepCorruptCopy(const QString &source, const QString &target)
             target + QStringLiteral(".corrupt") + (n == 0 ? QString() : QStringLiteral(".%1").arg(n));
         if (QFileInfo::exists(copy))
             continue;
-        if (!QFile::copy(source, copy))
+        FileError error;
+        const std::optional<QByteArray> bytes = readFileBytes(source, kMaxStoreSize, &error);
+        if (!bytes || !replaceFile(copy, *bytes, ReplaceOptions{kStoreMode}, &error)) {
+            qCWarning(platformLog).noquote() << "the damaged registry store cannot be kept aside:" << error.description;
             return false;
-        qCWarning(platformLog) << "the registry store" << source << "cannot be parsed; it is kept as" << copy;
+        }
+        qCWarning(platformLog) << "the registry store" << source << "could not be parsed whole; it is kept as" << copy;
         return true;
     }
     return false;
@@ -45,11 +99,56 @@ bool keepCorruptCopy(const QString &source, const QString &target)
 
 bool save(const QString &path, const Tree &tree)
 {
-    QString error;
-    if (replaceFile(path, serialize(tree), &error))
+    FileError error;
+    const bool written = replaceFile(path, serialize(tree), ReplaceOptions{kStoreMode}, &error);
+    forget(path);
+    if (written)
         return true;
-    qCWarning(platformLog) << "the registry store" << path << "cannot be written:" << error;
+    qCWarning(platformLog).noquote() << "the registry store cannot be written:" << error.description;
     return false;
+}
+
+// The store's folder, made with its missing parents for the user alone.
+bool makeFolder(const QString &path)
+{
+    return makeFolders(QFileInfo(path).absolutePath(), kStoreFolderMode);
+}
+
+// Takes the store's lock; its file is the user's alone, whatever the umask.
+bool takeLock(QLockFile &lock, const QString &lockPath)
+{
+    if (!lock.tryLock(kLockWait))
+        return false;
+    ::chmod(QFile::encodeName(lockPath).constData(), kStoreMode);
+    return true;
+}
+
+// Reads and parses the store file.
+Snapshot readStore(const QString &path)
+{
+    Snapshot result;
+    FileError error;
+    const std::optional<QByteArray> raw = readFileBytes(path, kMaxStoreSize, &error);
+    if (!raw) {
+        result.state = error.kind == FileError::Kind::NotFound ? State::Missing : State::Unreadable;
+        if (result.state == State::Unreadable)
+            qCWarning(platformLog).noquote() << "the registry store cannot be read:" << error.description;
+        result.tree = std::make_shared<const Tree>();
+        return result;
+    }
+    qsizetype skipped = 0;
+    if (auto tree = parse(*raw, &skipped)) {
+        result.state = skipped == 0 ? State::Good : State::Corrupt;
+        if (skipped > 0)
+            qCWarning(platformLog) << "the registry store" << path << "has" << skipped
+                                   << "lines that cannot be parsed; they are left out";
+        result.tree = std::make_shared<const Tree>(std::move(*tree));
+    } else {
+        qCWarning(platformLog) << "the registry store" << path << "cannot be parsed and reads as empty";
+        result.state = State::Corrupt;
+        result.tree = std::make_shared<const Tree>();
+    }
+    return result;
 }
 
 // Adds to `into` every key and value of `from` that it lacks; true when
@@ -68,38 +167,42 @@ bool addMissing(Tree &into, const Tree &from)
 
 }  // namespace
 
+Snapshot snapshot(const QString &path)
+{
+    if (path.isEmpty())
+        return Snapshot{State::Missing, std::make_shared<const Tree>()};
+    const std::optional<Stamp> stamp = stampOf(path);
+    if (!stamp) {
+        forget(path);
+        return Snapshot{State::Missing, std::make_shared<const Tree>()};
+    }
+    Cache &c = cache();
+    {
+        const std::lock_guard guard(c.mutex);
+        const auto it = c.entries.find(path);
+        if (it != c.entries.end() && it->second.stamp == *stamp)
+            return it->second.snapshot;
+    }
+    // Read outside the lock; a file replaced meanwhile has a new stamp, so
+    // what is kept under the older one is read again at the next call.
+    Snapshot read = readStore(path);
+    const std::lock_guard guard(c.mutex);
+    c.entries[path] = Cache::Entry{*stamp, read};
+    return read;
+}
+
 Contents load(const QString &path)
 {
-    Contents contents;
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists())
-        return contents;
-    QFile file(path);
-    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
-        contents.state = State::Unreadable;
-        return contents;
-    }
-    const QByteArray raw = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        contents.state = State::Unreadable;
-        return contents;
-    }
-    if (auto tree = parse(raw)) {
-        contents.state = State::Good;
-        contents.tree = std::move(*tree);
-    } else {
-        qCDebug(platformLog) << "the registry store" << path << "cannot be parsed and reads as empty";
-        contents.state = State::Corrupt;
-    }
-    return contents;
+    const Snapshot read = snapshot(path);
+    return Contents{read.state, *read.tree};
 }
 
 bool change(const QString &path, const std::function<bool(Tree &tree)> &edit)
 {
-    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()))
+    if (path.isEmpty() || !makeFolder(path))
         return false;
     QLockFile lock(lockFileOf(path));
-    if (!lock.tryLock(kLockWait)) {
+    if (!takeLock(lock, lockFileOf(path))) {
         qCWarning(platformLog) << "the registry store" << path << "stays locked by another process";
         return false;
     }
@@ -117,7 +220,7 @@ bool moveFrom(const QString &former, const QString &path)
 {
     if (former.isEmpty() || !QFileInfo(former).isFile() || QFileInfo(former) == QFileInfo(path))
         return true;
-    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).absolutePath()))
+    if (path.isEmpty() || !makeFolder(path))
         return false;
 
     // Always the new lock first, then the former one: processes of this
@@ -125,7 +228,7 @@ bool moveFrom(const QString &former, const QString &path)
     // know only the former lock, are kept out while the file moves.
     QLockFile lock(lockFileOf(path));
     QLockFile formerLock(lockFileOf(former));
-    if (!lock.tryLock(kLockWait) || !formerLock.tryLock(kLockWait))
+    if (!takeLock(lock, lockFileOf(path)) || !formerLock.tryLock(kLockWait))
         return false;
     if (!QFileInfo(former).isFile())
         return true;  // another process moved it meanwhile
@@ -134,6 +237,7 @@ bool moveFrom(const QString &former, const QString &path)
         // QFile::rename never replaces an existing file.
         if (!QFile::rename(former, path))
             return false;
+        ::chmod(QFile::encodeName(path).constData(), kStoreMode);
         qCInfo(platformLog) << "the registry store moved from" << former << "to" << path;
         return true;
     }
@@ -142,12 +246,11 @@ bool moveFrom(const QString &former, const QString &path)
     Contents into = load(path);
     if (from.state == State::Unreadable || into.state != State::Good)
         return false;  // nothing is merged into or from a store we cannot read
-    if (from.state == State::Corrupt) {
-        if (!keepCorruptCopy(former, path))
-            return false;
-    } else if (addMissing(into.tree, from.tree) && !save(path, into.tree)) {
+    // What a damaged former store still holds is merged; the file is kept.
+    if (from.state == State::Corrupt && !keepCorruptCopy(former, path))
         return false;
-    }
+    if (addMissing(into.tree, from.tree) && !save(path, into.tree))
+        return false;
     if (!QFile::remove(former))
         return false;
     qCInfo(platformLog) << "the registry store at" << former << "was merged into" << path;

@@ -6,7 +6,10 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
+
+#include <sys/types.h>
 
 // The registry's store file: its keys and values, its text format, and the
 // rules for reading and changing it while other processes do the same. The
@@ -24,7 +27,9 @@
 // program wrote it. Then come sections, one per key, with its values:
 // "@" is the default value, other names are quoted; text values are quoted,
 // with \\, \", \n, \r, \t, and \xHH for bytes that are control characters or
-// not UTF-8. A store that breaks any of this cannot be parsed.
+// not UTF-8. A store without that header cannot be parsed at all; a line
+// after it that breaks these rules is skipped (a section header that does
+// not parse, with the values under it), and the rest is read.
 namespace platform::store {
 
 // The three roots, each a subtree of its own.
@@ -76,19 +81,40 @@ Key &ensureKey(Tree &tree, int root, const QList<QByteArray> &path, bool *create
 // Whether the key with this folded path has subkeys.
 bool hasSubkeys(const Tree &tree, const QByteArray &folded);
 
-// The tree a store file holds; nothing when the text cannot be parsed.
-std::optional<Tree> parse(const QByteArray &raw);
+// The tree a store file holds; nothing when it has no header of version 1.
+// `skipped`, when given, receives the number of lines that were skipped.
+std::optional<Tree> parse(const QByteArray &raw, qsizetype *skipped = nullptr);
 
 // The text of a store file holding `tree`, which parse() reads back.
 QByteArray serialize(const Tree &tree);
 
-// The store file as it is now.
+// The largest store file that is read; a larger one, or anything but a
+// regular file (a FIFO, a device), is Unreadable and never waited on.
+inline constexpr qint64 kMaxStoreSize = 8 * 1024 * 1024;
+
+// The store file as it is now. Corrupt: some lines, or the whole file,
+// could not be parsed; the tree holds what could.
 enum class State { Missing, Good, Corrupt, Unreadable };
 struct Contents {
     State state = State::Missing;
-    Tree tree;  // empty unless the state is Good
+    Tree tree;  // empty when Missing or Unreadable
 };
 Contents load(const QString &path);
+
+// The same, shared and not to be changed: each store file is parsed once
+// and read again only when it changed (its device, inode, size, or times of
+// change to the nanosecond differ), so readers of a large store pay for a
+// stat() only. Safe to call from any thread.
+struct Snapshot {
+    State state = State::Missing;
+    std::shared_ptr<const Tree> tree;  // never null
+};
+Snapshot snapshot(const QString &path);
+
+// The modes of the store, its lock file and the folders made for them:
+// they decide which libraries hosts load, so only the user may change them.
+inline constexpr mode_t kStoreMode = 0600;
+inline constexpr mode_t kStoreFolderMode = 0700;
 
 // Changes the store under its lock file ("<path>.lock"), so that writers in
 // other processes do not lose each other's changes: reads it, lets `edit`
@@ -96,7 +122,8 @@ Contents load(const QString &path);
 // replaces the file. A store that could not be parsed is first copied aside
 // to "<path>.corrupt" (or ".corrupt.1" ...). False when the store cannot be
 // read, locked, kept aside or written; `edit` is not called when it cannot
-// be read or locked.
+// be read or locked. A store with lines that could not be parsed is kept
+// aside the same way, and what could be parsed is kept in the new store.
 bool change(const QString &path, const std::function<bool(Tree &tree)> &edit);
 
 // Moves a store from where an earlier version kept it (`former`) to `path`,

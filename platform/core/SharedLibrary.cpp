@@ -5,7 +5,13 @@
 #include <QFileInfo>
 #include <QLibrary>
 
+#include <QDir>
+
+#include <cerrno>
+
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -33,6 +39,35 @@ QFunctionPointer SharedLibrary::resolve(const char *name) const
 QString SharedLibrary::path() const
 {
     return library_->fileName();
+}
+
+std::optional<QString> whyOthersCouldReplace(const QString &path)
+{
+    const uid_t me = ::geteuid();
+    const auto check = [me](const QString &item, bool isFolder) -> std::optional<QString> {
+        const QString shown = QDir::toNativeSeparators(item);
+        struct stat status {};
+        if (::stat(QFile::encodeName(item).constData(), &status) != 0)
+            return QStringLiteral("%1 cannot be examined: %2").arg(shown, qt_error_string(errno));
+        if (status.st_uid != 0 && status.st_uid != me)
+            return QStringLiteral("%1 belongs to another user (uid %2)").arg(shown).arg(status.st_uid);
+        const bool othersMayWrite = (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+        if (othersMayWrite && !(isFolder && (status.st_mode & S_ISVTX)))
+            return QStringLiteral("%1 may be written by other users").arg(shown);
+        return std::nullopt;
+    };
+    const QFileInfo info(path);
+    QStringList folders{info.absolutePath()};
+    const QString target = info.canonicalFilePath();
+    if (!target.isEmpty() && QFileInfo(target).absolutePath() != folders.front())
+        folders << QFileInfo(target).absolutePath();
+    if (auto why = check(info.absoluteFilePath(), false))
+        return why;
+    for (const QString &folder : folders) {
+        if (auto why = check(folder, true))
+            return why;
+    }
+    return std::nullopt;
 }
 
 QString pathOfLoadedObject(const void *address)

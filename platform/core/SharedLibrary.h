@@ -41,6 +41,14 @@ private:
     std::shared_ptr<QLibrary> library_;
 };
 
+// Why a user other than this one (and root) could replace the code at
+// `path` before or after it is loaded: the file, or the folder it lies in
+// (the folder of the file a link leads to as well), belongs to another user,
+// or the group or others may write to it; a folder with the sticky bit, in
+// which only a file's owner may replace it, is safe to share. Nothing when
+// only this user and root can change what loads.
+std::optional<QString> whyOthersCouldReplace(const QString &path);
+
 // The absolute path of the loaded shared object (library or program) that
 // holds `address`, as the dynamic loader knows it: symbolic links are kept,
 // so a path found through a link follows the link later. Empty when no

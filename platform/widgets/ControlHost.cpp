@@ -16,7 +16,9 @@
 #include <QThread>
 #include <QWidget>
 
+#include <exception>
 #include <memory>
+#include <new>
 #include <type_traits>
 #include <optional>
 #include <vector>
@@ -116,6 +118,21 @@ void *slotFor(QVariant &value, QMetaType type)
     return type == QMetaType::fromType<QVariant>() ? static_cast<void *>(&value) : value.data();
 }
 
+// Makes one meta call. What the member raises passes as it is; any other
+// exception becomes an error of the host's.
+void metaCall(QObject *object, QMetaObject::Call call, int index, void **argv, const char *name)
+{
+    try {
+        object->qt_metacall(call, index, argv);
+    } catch (const DispatchError &) {
+        throw;
+    } catch (const std::bad_alloc &) {
+        raise(kErrorOutOfMemory, QStringLiteral("Out of memory in %1").arg(memberText(name)));
+    } catch (const std::exception &error) {
+        raise(kErrorInternal, QStringLiteral("Internal error in %1: %2").arg(memberText(name), QString::fromLocal8Bit(error.what())));
+    }
+}
+
 // The members are reached through the object's own qt_metacall, not
 // through QMetaProperty or QMetaMethod::invoke, so that an error a member
 // raises unwinds through the control's code and this function only, never
@@ -129,7 +146,7 @@ QVariant readProperty(QObject *object, const QMetaProperty &property)
     QVariant value = type == QMetaType::fromType<QVariant>() ? QVariant() : QVariant(type);
     int status = -1;
     void *argv[] = {slotFor(value, type), &value, &status};
-    object->qt_metacall(QMetaObject::ReadProperty, property.propertyIndex(), argv);
+    metaCall(object, QMetaObject::ReadProperty, property.propertyIndex(), argv, property.name());
     return value;
 }
 
@@ -167,7 +184,7 @@ QVariant invoke(QObject *object, const char *name, const QVariantList &args)
         argv.push_back(returnsValue ? slotFor(result, returnType) : nullptr);
         for (int i = 0; i < converted.size(); ++i)
             argv.push_back(slotFor(converted[i], method.parameterMetaType(i)));
-        object->qt_metacall(QMetaObject::InvokeMetaMethod, method.methodIndex(), argv.data());
+        metaCall(object, QMetaObject::InvokeMetaMethod, method.methodIndex(), argv.data(), name);
         return result;
     }
 
@@ -258,6 +275,12 @@ ControlHost::Factory ControlHost::factoryOf(const QString &progId, const QByteAr
         if (!QFileInfo::exists(path))
             raise(kErrorCannotLoadLibrary,
                   notRegistered(progId, QStringLiteral("its library %1 does not exist").arg(path)));
+        // Loading runs the library's code: one that another user could
+        // have put there is not loaded.
+        if (const std::optional<QString> why = whyOthersCouldReplace(path))
+            raise(kErrorCannotLoadLibrary,
+                  notRegistered(progId, QStringLiteral("its library %1 is not loaded, another user could replace "
+                                                       "it: %2").arg(path, *why)));
         QString error;
         std::optional<SharedLibrary> library = SharedLibrary::load(path, &error);
         if (!library)
@@ -305,7 +328,7 @@ void setProperty(QObject *object, const char *name, const QVariant &value)
     int status = -1;
     int flags = 0;
     void *argv[] = {slotFor(*converted, type), &*converted, &status, &flags};
-    object->qt_metacall(QMetaObject::WriteProperty, property.propertyIndex(), argv);
+    metaCall(object, QMetaObject::WriteProperty, property.propertyIndex(), argv, name);
 }
 
 QVariant call(QObject *object, const char *member, QVariantList args)

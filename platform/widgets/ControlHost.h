@@ -20,7 +20,9 @@ namespace platform {
 // The numbers of the errors that the host raises itself (source
 // "ControlHost"); errors raised by a control's members pass through as
 // they were raised.
+inline constexpr std::int32_t kErrorOutOfMemory = 7;
 inline constexpr std::int32_t kErrorTypeMismatch = 13;
+inline constexpr std::int32_t kErrorInternal = 51;
 inline constexpr std::int32_t kErrorCannotLoadLibrary = 48;
 inline constexpr std::int32_t kErrorObjectNotSet = 91;
 inline constexpr std::int32_t kErrorPropertyReadOnly = 383;
@@ -47,8 +49,9 @@ public:
     // there is none) that the parent owns. A control that implements
     // platform::HostedControl gets `site` and then InitProperties. Throws
     // DispatchError naming the ProgID when it is not registered (429), its
-    // library is missing or cannot be loaded (48), the library has no
-    // factory (453) or does not make the class (429).
+    // library is missing, cannot be loaded, or could have been put there by
+    // another user (48, naming the path; see whyOthersCouldReplace), the
+    // library has no factory (453) or does not make the class (429).
     QWidget *createControl(const QString &progId, QWidget *parent, ContainerSite *site = nullptr);
 
 private:
@@ -67,7 +70,9 @@ private:
 // with that many arguments 450; an argument or value that does not convert
 // 13; writing a read-only property 383. An error that the member raises
 // (platform::DispatchError or a class derived from it) reaches the caller
-// unchanged.
+// unchanged; any other exception a member lets out becomes an error of the
+// host's: 7 when memory ran out, 51 otherwise, so that callers meet no
+// exception but DispatchError.
 
 // Reads a property.
 QVariant getProperty(QObject *object, const char *name);

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -349,6 +350,27 @@ TEST_F(FrmMainTest, ExitSavesTheSettingsRemovesTheIconAndEndsOnce)
     w.unload();
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_TRUE(w.close()) << "an unloaded window may close";
+}
+
+TEST_F(FrmMainTest, SettingsThatCannotBeSavedAreShownAtExitWithTheReason)
+{
+    // A folder where Kestrum.conf should be: read as missing, never replaced.
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("Kestrum.conf")));
+    FrmMainParts parts = fakes.make(folder.path());
+    QStringList warnings;
+    parts.showWarning = [&](const QString &text) { warnings << text; };
+    FrmMain w(std::move(parts));
+    w.notifyIcon().setDesktopHasTray([] { return true; });
+    w.startUp();
+    QSignalSpy exits(&w, &FrmMain::exitRequested);
+    action(w, "mnuExit")->trigger();
+    EXPECT_EQ(exits.size(), 1) << "the program still ends";
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].contains(QStringLiteral("could not be saved"))) << qPrintable(warnings[0]);
+    EXPECT_TRUE(warnings[0].contains(QStringLiteral("not a regular file"))) << qPrintable(warnings[0]);
+    EXPECT_TRUE(warnings[0].contains(w.settingsPath())) << qPrintable(warnings[0]);
+    EXPECT_EQ(w.saveFailure().isEmpty(), false);
+    EXPECT_TRUE(QFileInfo(w.settingsPath()).isDir());
 }
 
 TEST_F(FrmMainTest, MissingOrBadSettingsGiveTheDesignValuesAndLoseNothingAtExit)

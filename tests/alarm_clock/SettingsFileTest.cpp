@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrum {
@@ -97,6 +98,12 @@ TEST(SettingsFileTest, AlarmTimeIsTrimmedAndKeptAsWritten)
     const Read extra = read(fileLines("11,30,AM,junk,more"));
     EXPECT_EQ(extra.settings.alarmText, "1130AM");
     EXPECT_EQ(extra.loaded.alarmHalf, "AM");
+
+    // Fields after the third are written back, so the third reads the same:
+    // without them its trailing space would go with the line's.
+    const Read spaced = read(fileLines("11,30,AM ,junk"));
+    EXPECT_EQ(linesFromSettings(spaced.settings, spaced.loaded).value(0), "11,30,AM ,junk");
+    EXPECT_EQ(read(linesFromSettings(spaced.settings, spaced.loaded)).settings.alarmText, "1130AM ");
 }
 
 TEST(SettingsFileTest, BadAlarmTimeGivesTheDesignTimeAndKeepsTheRest)
@@ -381,6 +388,52 @@ TEST_F(SettingsFileOnDiskTest, WritesCrLfAndReadsItBack)
     Read second;
     ASSERT_TRUE(loadSettingsFile(path(), second.settings, second.loaded, kFolder));
     EXPECT_EQ(linesFromSettings(second.settings, second.loaded), fileLines());
+}
+
+TEST_F(SettingsFileOnDiskTest, AnOldMessageAndANewTunePathBothSurviveASave)
+{
+    // The message written by an old program in Windows-1252, the tune paths
+    // in UTF-8 and in Windows-1252: each line is read in its own encoding,
+    // and a save writes every unchanged line back byte for byte.
+    const QByteArray original = "7,05,PM\r\n5\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\nR\xE9veil \x80 7h\r\n"
+                                "/m/Caf\xC3\xA9.mp3,Caf\xC3\xA9\r\n/m/old\xE9.mp3,Old\r\n";
+    put(path(), original);
+    Read r;
+    ASSERT_TRUE(loadSettingsFile(path(), r.settings, r.loaded, kFolder));
+    EXPECT_EQ(r.settings.alarmMessage, QStringLiteral("Réveil € 7h"));
+    EXPECT_EQ(r.settings.tunes[0], QStringLiteral("/m/Café.mp3,Café"));
+    EXPECT_EQ(r.settings.tunes[1], QStringLiteral("/m/oldé.mp3,Old"));
+    ASSERT_TRUE(saveSettingsFile(path(), r.settings, r.loaded));
+    EXPECT_EQ(contents(path()), original);
+    Read again;
+    ASSERT_TRUE(loadSettingsFile(path(), again.settings, again.loaded, kFolder));
+    EXPECT_EQ(again.settings.tunes, r.settings.tunes);
+    EXPECT_EQ(again.settings.alarmMessage, r.settings.alarmMessage);
+}
+
+TEST_F(SettingsFileOnDiskTest, AFileThatIsNoSettingsFileGivesTheDesignValuesAtOnce)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+    Read r;
+    QString why;
+    EXPECT_FALSE(loadSettingsFile(path(), r.settings, r.loaded, "/opt/kestrum", &why));
+    expectDesignValues(r);
+    EXPECT_TRUE(why.contains(QStringLiteral("not a regular file"))) << qPrintable(why);
+
+    QFile::remove(path());
+    QFile huge(path());
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    huge.write("7,05,PM\r\n");
+    ASSERT_TRUE(huge.resize(qint64(1) << 30));
+    huge.close();
+    EXPECT_FALSE(loadSettingsFile(path(), r.settings, r.loaded, "/opt/kestrum", &why));
+    expectDesignValues(r);
+    EXPECT_TRUE(why.contains(QStringLiteral("larger than"))) << qPrintable(why);
+
+    // What could not be read is not written over.
+    EXPECT_FALSE(saveSettingsFile(path(), r.settings, r.loaded, &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("could not be read"))) << qPrintable(why);
+    EXPECT_EQ(QFileInfo(path()).size(), qint64(1) << 30);
 }
 
 TEST_F(SettingsFileOnDiskTest, ShippedFileHoldsTheDesignValues)

@@ -5,11 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPixmap>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,6 +139,99 @@ TEST(SingleInstance, OneHolderAtATimeAndALockLeftByADeadCopyIsTakenOver)
     // A folder that cannot hold the lock does not stop the program.
     SingleInstance nowhere(folder.filePath(QStringLiteral("no/such/folder/Kestrum.lock")));
     EXPECT_EQ(nowhere.acquire(), SingleInstance::Result::Unavailable);
+}
+
+// The file QLockFile leaves for a copy on another host: its process cannot
+// be looked for, so QLockFile never takes such a lock over by itself.
+void writeForeignLock(const QString &path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("4242\nKestrum\nsome-other-host\n");
+}
+
+TEST(SingleInstance, ALockFileTheUserDoesNotOwnNeverBlocks)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("Kestrum.lock"));
+    const QString elsewhere = folder.filePath(QStringLiteral("planted"));
+    writeForeignLock(elsewhere);
+    ASSERT_TRUE(QFile::link(elsewhere, path));
+    {
+        SingleInstance linked(path);
+        EXPECT_EQ(linked.acquire(), SingleInstance::Result::Acquired) << "a link is not a lock";
+    }
+
+    writeForeignLock(path);
+    if (::chown(QFile::encodeName(path).constData(), 1001, 1001) != 0)
+        GTEST_SKIP() << "files can be given to another user only by root";
+    SingleInstance foreign(path);
+    EXPECT_EQ(foreign.acquire(), SingleInstance::Result::Acquired);
+}
+
+// Without a runtime folder the lock lies in "kestrum-<uid>" under the
+// temporary folder, which anyone may make first.
+class LockFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char *name : {"XDG_RUNTIME_DIR", "TMPDIR", "XDG_CACHE_HOME"})
+            saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(folder.filePath(QStringLiteral("tmp"))));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(folder.filePath(QStringLiteral("cache"))));
+        ASSERT_TRUE(QDir().mkpath(folder.filePath(QStringLiteral("tmp"))));
+    }
+    void TearDown() override
+    {
+        for (const auto &[name, value] : saved) {
+            if (value)
+                qputenv(name, *value);
+            else
+                qunsetenv(name);
+        }
+    }
+    static mode_t modeOf(const QString &path)
+    {
+        struct stat status {};
+        ::lstat(QFile::encodeName(path).constData(), &status);
+        return status.st_mode & 07777;
+    }
+
+    QTemporaryDir folder;
+    QString shared = folder.filePath(QStringLiteral("tmp/kestrum-%1").arg(::getuid()));
+    QString own = folder.filePath(QStringLiteral("cache/kestrum"));
+    std::vector<std::pair<const char *, std::optional<QByteArray>>> saved;
+};
+
+TEST_F(LockFolderTest, ThePrivateFolderIsMadeForTheUserAlone)
+{
+    EXPECT_EQ(SingleInstance::defaultLockPath(), shared + QStringLiteral("/Kestrum.lock"));
+    EXPECT_EQ(modeOf(shared), 0700u);
+}
+
+TEST_F(LockFolderTest, AFolderThatIsNotTheUsersAloneIsNotUsed)
+{
+    const QString target = folder.filePath(QStringLiteral("target"));
+    ASSERT_TRUE(QDir().mkpath(target));
+    ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    ASSERT_TRUE(QFile::link(target, shared));
+    EXPECT_EQ(SingleInstance::defaultLockPath(), own + QStringLiteral("/Kestrum.lock")) << "a link";
+    EXPECT_EQ(modeOf(own), 0700u);
+
+    QFile::remove(shared);
+    ASSERT_TRUE(QDir().mkpath(shared));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 0777), 0);
+    EXPECT_EQ(SingleInstance::defaultLockPath(), own + QStringLiteral("/Kestrum.lock")) << "open to all";
+
+    // Another user made it first and left a lock that names another host.
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 0700), 0);
+    writeForeignLock(shared + QStringLiteral("/Kestrum.lock"));
+    if (::chown(QFile::encodeName(shared).constData(), 1001, 1001) != 0)
+        GTEST_SKIP() << "files can be given to another user only by root";
+    SingleInstance instance;
+    EXPECT_EQ(instance.lockPath(), own + QStringLiteral("/Kestrum.lock"));
+    EXPECT_EQ(instance.acquire(), SingleInstance::Result::Acquired);
 }
 
 }  // namespace

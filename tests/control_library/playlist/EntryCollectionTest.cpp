@@ -79,6 +79,12 @@ TEST_F(EntryCollectionTest, RemovingShiftsPositionsAndSharedEntriesStayAlive)
     EXPECT_EQ(order(), "ABC");
     EXPECT_EQ(other.Item("K")->Tag(), "S") << "the other collection still holds it";
     EXPECT_EQ(shared.use_count(), 2);
+
+    other.clear();
+    EXPECT_EQ(other.Count(), 0);
+    EXPECT_EQ(other.Item("k"), nullptr);
+    EXPECT_EQ(shared.use_count(), 1);
+    EXPECT_TRUE(other.Add(entry("T"), "K")) << "a cleared key is free again";
 }
 
 }  // namespace

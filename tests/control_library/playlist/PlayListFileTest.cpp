@@ -12,6 +12,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <csignal>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace SonbrelMP3 {
 namespace {
 
@@ -214,12 +221,30 @@ TEST_F(PlayListFileTest, LoadErrors)
     EXPECT_EQ(stored, dir.filePath(u"none.m3u"_s));
     expectError([&] { load(dir.path()); }, 53, kSource, kNotFound);
     // It exists, but reading it fails.
-    expectError([&] { load(u"/proc/self/mem"_s); }, 75, QString(), u"Path/File access error."_s);
+    expectError([&] { load(u"/proc/self/mem"_s); }, 57, QString(), u"Device I/O error."_s);
+    EXPECT_TRUE(effects.isEmpty());
+    // A gigabyte of playlist is refused before it is read.
+    {
+        QFile huge(make(u"huge.m3u"_s, "#EXTM3U\r\n"));
+        ASSERT_TRUE(huge.resize(qint64(1) << 30));
+    }
+    expectError([&] { load(dir.filePath(u"huge.m3u"_s)); }, 30104, QString(), u"Insufficient memory available."_s);
+    // Nothing but a file is read, and nothing waits for a FIFO's writer.
+    const QString fifo = dir.filePath(u"fifo.m3u"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    expectError([&] { load(fifo); }, 53, kSource, kNotFound);
     EXPECT_TRUE(effects.isEmpty());
 
     stored = make(u".hidden.m3u"_s, "#EXTM3U\r\n/m/a.mp3\r\n");
     load();
     EXPECT_EQ(list, QStringList{u"/m/a.mp3"_s}) << "a hidden playlist loads too";
+}
+
+TEST_F(PlayListFileTest, AnOddLineKeepsTheUtf8LinesAroundIt)
+{
+    stored = make(u"mixed.m3u"_s, "#EXTM3U\r\n/m/Caf\xC3\xA9.mp3\r\n/m/Caf\xE9 \x80.mp3\r\n/m/\xE6\x97\xA5.mp3\r\n");
+    load();
+    EXPECT_EQ(list, (QStringList{u"/m/Café.mp3"_s, u"/m/Café €.mp3"_s, u"/m/日.mp3"_s}));
 }
 
 TEST_F(PlayListFileTest, SavesExactExtendedM3u)
@@ -257,6 +282,25 @@ TEST_F(PlayListFileTest, SaveErrorsLeaveTheOldFileWhole)
     const QString old = make(u"old.m3u"_s, "#EXTM3U\r\n/m/old.mp3\r\n");
     expectError([&] { save(old, {entries[0], entry(u"/m/two\nlines.mp3"_s, "", "")}); }, 52,
                 kSource, u"Bad file name or number."_s);
+    EXPECT_EQ(bytesOf(old), QByteArray("#EXTM3U\r\n/m/old.mp3\r\n"));
+
+    // A full disk: a child whose files may not grow past 16 bytes.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{16, 16};
+        setrlimit(RLIMIT_FSIZE, &small);
+        try {
+            save(old, entries);
+        } catch (const RaisedError &error) {
+            _exit(error.number() == 57 && error.description() == u"Device I/O error."_s ? 0 : 2);
+        }
+        _exit(1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "57 \"Device I/O error.\" is raised";
     EXPECT_EQ(bytesOf(old), QByteArray("#EXTM3U\r\n/m/old.mp3\r\n"));
 }
 

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 
 namespace platform::autostart {
 namespace {
@@ -13,7 +17,8 @@ namespace {
 // by the Desktop Entry rules and nothing of the code under test: the value
 // is a string (\s, \n, \t, \r, \\ escapes), then arguments are separated by
 // spaces, "..." quotes one, and inside the quotes a backslash escapes ", `,
-// $ and \; "%%" is a literal "%".
+// $ and \; "%%" is a literal "%". An Exec line that starts the program
+// through `/bin/sh -c 'exec "$0" "$@"'` runs what the shell then runs.
 QStringList execArgumentsOfEntry(const QByteArray &entry)
 {
     QString exec;
@@ -67,6 +72,11 @@ QStringList execArgumentsOfEntry(const QByteArray &entry)
     EXPECT_FALSE(quoted) << "an unclosed quote in " << qPrintable(exec);
     if (inArgument)
         arguments << current;
+    const QStringList shell{"/bin/sh", "-c", "exec \"$0\" \"$@\""};
+    if (arguments.size() > 3 && arguments.mid(0, 3) == shell)
+        arguments.remove(0, 3);
+    else
+        EXPECT_FALSE(arguments.value(0).contains(u'%')) << "GLib would not find the program " << qPrintable(exec);
     return arguments;
 }
 
@@ -78,6 +88,9 @@ TEST(Autostart, ExecLinesRunExactlyTheArgumentsTheyWereMadeOf)
         {"/opt/a \"b\"/c", "--name=\"x\""},
         {"/opt/$HOME/`id`/run", "$(rm -rf ~)"},
         {"/opt/100%/run", "%U", "50%%"},
+        {"/home/me/50% off/Kestrum"},
+        {"/bin/sh", "-c", "exec \"$0\" \"$@\""},
+        {"/bin/sh", "-c", "exec \"$0\" \"$@\"", "/opt/%/x"},
         {"C:\\Program Files\\App\\app.exe", "back\\slash\\"},
         {"/opt/caf\u00e9/\u65e5\u672c/\U0001F600", "\u00fcber"},
         {"/opt/tricky;|&<>~*?#()'x'", ""},
@@ -131,6 +144,53 @@ TEST(Autostart, AnEntryChangedByHandReadsAsWhatItsExecLineRuns)
     EXPECT_EQ(remove(folder.path(), "APP"), Result::Done);
     EXPECT_EQ(remove(folder.path(), "App"), Result::NotFound);
     EXPECT_FALSE(read(folder.path(), "App").has_value());
+}
+
+// GLib's own reading of the entries: `gio launch` starts each one, and the
+// program it starts writes down the arguments it got.
+TEST(Autostart, GLibStartsEveryEntryWeWriteWithItsArguments)
+{
+    const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+    if (gio.isEmpty())
+        GTEST_SKIP() << "gio (Debian's libglib2.0-bin) is not installed";
+    QTemporaryDir folder;
+    const QString entries = folder.filePath(QStringLiteral("autostart"));
+    const QString record = folder.filePath(QStringLiteral("arguments"));
+    const QStringList folders = {QStringLiteral("plain"), QStringLiteral("100% sure"),
+                                 QStringLiteral("a \"b\" $x `y` \\z;|&"), QStringLiteral("50%% 'c' \\ $d")};
+    for (const QString &name : folders) {
+        const QString program = folder.filePath(name) + QStringLiteral("/run");
+        ASSERT_TRUE(QDir().mkpath(folder.filePath(name)));
+        QFile script(program);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > \"$ARGUMENTS_FILE.new\"\n"
+                     "mv \"$ARGUMENTS_FILE.new\" \"$ARGUMENTS_FILE\"\n");
+        script.close();
+        ASSERT_TRUE(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+        QList<QStringList> runs = {{program}};
+        // A Run value cannot quote a program whose path holds a quote.
+        if (!name.contains(u'"'))
+            runs.append({program, QStringLiteral("50%"), QStringLiteral("two words $HOME")});
+        for (const QStringList &arguments : runs) {
+            ASSERT_EQ(write(entries, "Entry", runValue(arguments).toUtf8()), Result::Done);
+            QFile::remove(record);
+            QProcess launch;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("ARGUMENTS_FILE"), record);
+            launch.setProcessEnvironment(environment);
+            launch.start(gio, {QStringLiteral("launch"), entries + QStringLiteral("/Entry.desktop")});
+            ASSERT_TRUE(launch.waitForFinished(10000));
+            EXPECT_EQ(launch.exitCode(), 0) << qPrintable(name) << ": " << launch.readAllStandardError().constData();
+            QElapsedTimer waited;
+            waited.start();
+            while (!QFile::exists(record) && waited.elapsed() < 10000)
+                QThread::msleep(10);
+            QFile written(record);
+            ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << qPrintable(name);
+            EXPECT_EQ(QString::fromUtf8(written.readAll()).split(u'\n', Qt::SkipEmptyParts), arguments);
+        }
+    }
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
 #include "Registry.h"
+#include "RegistryStore.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <cstring>
 #include <string>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -236,24 +240,106 @@ TEST_F(RegistryTest, WritersInTwoProcessesKeepEachOthersChanges)
     RegCloseKey(key);
 }
 
-TEST_F(RegistryTest, CorruptStoreReadsEmptyAndIsKeptAsideOnWrite)
+TEST_F(RegistryTest, ALineThatDoesNotParseIsLeftOutAndTheRestKept)
 {
-    const QByteArray garbage = "KestrumRegistry=1\n[HKCU\\Software\\Kestrum]\nnot a value\n";
-    writeFile(store, garbage);
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Kestrum", 0, KEY_READ, &key),
-              ERROR_FILE_NOT_FOUND);
-    key = create(HKEY_CURRENT_USER, "Software\\Kestrum");
-    ASSERT_EQ(setText(key, "Song", "a.mp3"), ERROR_SUCCESS);
-    EXPECT_EQ(contents(store + ".corrupt"), garbage);
-    EXPECT_EQ(text(key, "Song"), "a.mp3");
+    const QByteArray damaged = "KestrumRegistry=1\n"
+                               "[HKCU\\Software\\Classes\\SonbrelMP3.SBMP3Player]\n"
+                               "\"Library\"=sz:\"/lib/libTarnelMP3.so\"\n"
+                               "not a value\n"
+                               "\"Class\"=sz:\"SBMP3Player\"\n"
+                               "[HKXX\\Bad key]\n"
+                               "\"Lost\"=sz:\"with its key\"\n"
+                               "[HKCU\\Software\\Kestrum]\n"
+                               "\"Song\"=sz:\"a.mp3\n";
+    writeFile(store, damaged);
+    HKEY player = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\SonbrelMP3.SBMP3Player", 0, KEY_READ, &player),
+              ERROR_SUCCESS);
+    EXPECT_EQ(text(player, "Library"), "/lib/libTarnelMP3.so");
+    EXPECT_EQ(text(player, "Class"), "SBMP3Player");
+    HKEY key = create(HKEY_CURRENT_USER, "Software\\Kestrum");
+    EXPECT_EQ(text(key, "Song"), "<error 2>");
+    ASSERT_EQ(setText(key, "Song", "b.mp3"), ERROR_SUCCESS);
+    EXPECT_EQ(contents(store + ".corrupt"), damaged);
+    EXPECT_EQ(text(key, "Song"), "b.mp3");
+    EXPECT_EQ(text(player, "Library"), "/lib/libTarnelMP3.so") << "a change keeps every line that parsed";
+    EXPECT_FALSE(contents(store).contains("Lost"));
     RegCloseKey(key);
+    RegCloseKey(player);
 
-    // A store that cannot be read at all is never replaced.
+    // A file without the store's header is no store: it reads as empty.
+    writeFile(store, "garbage\n[HKCU\\Software\\Kestrum]\n\"Song\"=sz:\"a.mp3\"\n");
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Kestrum", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, AStoreThatIsNoRegularFileOrTooLargeIsNeitherWaitedOnNorReplaced)
+{
+    ASSERT_EQ(setText(HKEY_CURRENT_USER, "Song", "a.mp3"), ERROR_SUCCESS);
     QFile::remove(store);
-    ASSERT_TRUE(QDir().mkpath(store));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(store).constData(), 0600), 0);
+    EXPECT_EQ(text(HKEY_CURRENT_USER, "Song"), "<error 2>") << "a FIFO reads as empty at once";
     EXPECT_EQ(setText(HKEY_CURRENT_USER, "Song", "a.mp3"), ERROR_CANTWRITE);
-    EXPECT_EQ(text(HKEY_CURRENT_USER, "Song"), "<error 2>");
+
+    for (const QString &target : {QStringLiteral("/dev/zero"), folder.path()}) {
+        QFile::remove(store);
+        ASSERT_TRUE(QFile::link(target, store));
+        EXPECT_EQ(text(HKEY_CURRENT_USER, "Song"), "<error 2>") << qPrintable(target);
+        EXPECT_EQ(setText(HKEY_CURRENT_USER, "Song", "a.mp3"), ERROR_CANTWRITE) << qPrintable(target);
+        EXPECT_TRUE(QFileInfo(store).isSymLink());
+    }
+
+    QFile::remove(store);
+    QFile file(store);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("KestrumRegistry=1\n");
+    ASSERT_TRUE(file.resize(store::kMaxStoreSize + 1));
+    file.close();
+    EXPECT_EQ(setText(HKEY_CURRENT_USER, "Song", "a.mp3"), ERROR_CANTWRITE);
+    EXPECT_EQ(QFileInfo(store).size(), store::kMaxStoreSize + 1);
+}
+
+TEST_F(RegistryTest, TheStoreItsLockAndTheEntriesAreTheUsersWhateverTheUmask)
+{
+    const mode_t previous = ::umask(0);
+    HKEY run = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kRun, 0, KEY_ALL_ACCESS, &run), ERROR_SUCCESS);
+    EXPECT_EQ(setText(run, "Kestrum", "/opt/Kestrum"), ERROR_SUCCESS);
+    EXPECT_EQ(setText(HKEY_CURRENT_USER, "Song", "a.mp3"), ERROR_SUCCESS);
+    RegCloseKey(run);
+    const auto modeOf = [](const QString &path) {
+        struct stat status {};
+        ::stat(QFile::encodeName(path).constData(), &status);
+        return status.st_mode & 07777;
+    };
+    mode_t lockMode = 0;
+    store::change(store, [&](store::Tree &) {
+        lockMode = modeOf(store + ".lock");
+        return false;
+    });
+    ::umask(previous);
+    EXPECT_EQ(modeOf(store), 0600u);
+    EXPECT_EQ(lockMode, 0600u);
+    EXPECT_EQ(modeOf(QFileInfo(store).absolutePath()), 0700u);
+    EXPECT_EQ(modeOf(autostart + "/Kestrum.desktop"), 0644u);
+    EXPECT_EQ(modeOf(autostart), 0700u);
+}
+
+TEST_F(RegistryTest, AStoreIsReadAgainOnlyWhenItChanged)
+{
+    ASSERT_EQ(setText(HKEY_CURRENT_USER, "Song", "a.mp3"), ERROR_SUCCESS);
+    EXPECT_EQ(text(HKEY_CURRENT_USER, "Song"), "a.mp3");
+    const auto first = store::snapshot(store);
+    EXPECT_EQ(store::snapshot(store).tree, first.tree) << "an unchanged file is not parsed again";
+
+    // Another writer: same size, and the same modification time as well.
+    const QByteArray other = contents(store).replace("a.mp3", "b.mp3");
+    struct stat before {};
+    ::stat(QFile::encodeName(store).constData(), &before);
+    writeFile(store + ".new", other);
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ::utimensat(AT_FDCWD, QFile::encodeName(store + ".new").constData(), times, 0);
+    ASSERT_TRUE(::rename(QFile::encodeName(store + ".new").constData(), QFile::encodeName(store).constData()) == 0);
+    EXPECT_EQ(text(HKEY_CURRENT_USER, "Song"), "b.mp3") << "a new inode is a new file";
 }
 
 TEST_F(RegistryTest, RunKeyIsTheAutostartFolder)
@@ -271,8 +357,11 @@ TEST_F(RegistryTest, RunKeyIsTheAutostartFolder)
 
     // Quotes, dollars and backslashes are escaped for Exec, then for the file.
     ASSERT_EQ(setText(run, "Odd", "/opt/a \"b\"/$x\\y 100%"), ERROR_SUCCESS);
+    // A program whose path holds "%" is started through the shell.
     EXPECT_TRUE(contents(autostart + "/Odd.desktop")
-                    .contains("\nExec=\"/opt/a \\\\\"b\\\\\"/\\\\$x\\\\\\\\y 100%%\"\n"));
+                    .contains("\nExec=/bin/sh -c \"exec \\\\\"\\\\$0\\\\\" \\\\\"\\\\$@\\\\\"\" "
+                              "\"/opt/a \\\\\"b\\\\\"/\\\\$x\\\\\\\\y 100%%\"\n"))
+        << contents(autostart + "/Odd.desktop").constData();
     EXPECT_EQ(text(run, "Odd"), "/opt/a \"b\"/$x\\y 100%");
 
     // A quoted program is followed by its arguments, split as Windows would.

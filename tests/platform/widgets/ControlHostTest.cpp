@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -19,9 +20,14 @@
 
 #include <functional>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <optional>
 #include <tuple>
 #include <utility>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace platform;
 
@@ -75,6 +81,8 @@ public:
     {
         throw DispatchError(number, QStringLiteral("Scripted"), QStringLiteral("failed on purpose"));
     }
+    Q_INVOKABLE void RunOutOfMemory() { throw std::bad_alloc(); }
+    Q_INVOKABLE void Misbehave() { throw std::runtime_error("not a dispatch error"); }
     void notDispatched() {}
 
     qint16 volume = 5;
@@ -257,6 +265,30 @@ TEST_F(ControlHostTest, RegistrationToolRegistersUnregistersAndReportsFailures)
     EXPECT_EQ(run({}).first, 1);
 }
 
+TEST_F(ControlHostTest, RegistrationToolOnAFullDiskFailsAndLeavesTheStoreAsItWas)
+{
+    // A store larger than the 512 bytes the tool's files may grow to.
+    writeRecord(QStringLiteral("Other.Control"), "/opt/other/" + QByteArray(600, 'x') + ".so", "Other");
+    QFile store(storeFile());
+    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
+    const QByteArray before = store.readAll();
+    store.close();
+
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.path());
+    tool.setProcessEnvironment(environment);
+    tool.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\""),
+                                           QStringLiteral(TARNEL_REGISTER_PATH), QStringLiteral(TARNEL_LIBRARY_PATH)});
+    ASSERT_TRUE(tool.waitForFinished(30000));
+    const QString output = QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError());
+    EXPECT_EQ(tool.exitCode(), 1) << qPrintable(output);
+    EXPECT_TRUE(output.contains(QStringLiteral("File too large"))) << qPrintable(output);
+    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
+    EXPECT_EQ(store.readAll(), before);
+    EXPECT_FALSE(keyExists(kPlayer));
+}
+
 // --- Creating controls by ProgID -----------------------------------------
 
 TEST_F(ControlHostTest, CreatesThePlayerAsA32By32ChildWithItsContainerSite)
@@ -326,7 +358,62 @@ TEST_F(ControlHostTest, ReportsEachCreationFailureWithTheProgId)
 
     writeRecord(QStringLiteral("Test.Unknown"), TARNEL_LIBRARY_PATH, "NoSuchClass");
     expectError(QStringLiteral("Test.Unknown"), kErrorCannotCreateObject, QStringLiteral("'NoSuchClass'"));
+}
 
+TEST_F(ControlHostTest, RefusesALibraryAnotherUserCouldHaveReplaced)
+{
+    // Libraries that are never loaded: the host refuses them before.
+    const auto place = [&](const QString &folderName, QFile::Permissions folderMode, QFile::Permissions fileMode) {
+        const QString dir = folder.filePath(folderName);
+        EXPECT_TRUE(QDir().mkpath(dir));
+        const QString path = dir + QStringLiteral("/libPlaced.so");
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not a shared object");
+        file.close();
+        EXPECT_TRUE(file.setPermissions(fileMode));
+        EXPECT_TRUE(QFile::setPermissions(dir, folderMode));
+        return path;
+    };
+    const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    const QFile::Permissions shared = owner | QFile::ReadOther | QFile::ExeOther;
+    const struct {
+        QString path;
+        QString why;
+    } unsafe[] = {
+        {place(QStringLiteral("open"), shared | QFile::WriteOther, shared), QStringLiteral("open may be written")},
+        {place(QStringLiteral("group"), shared | QFile::WriteGroup, shared), QStringLiteral("group may be written")},
+        {place(QStringLiteral("file"), shared, shared | QFile::WriteOther), QStringLiteral("libPlaced.so may be")},
+    };
+    for (const auto &c : unsafe) {
+        writeRecord(QStringLiteral("Test.Unsafe"), QFile::encodeName(c.path), "SBMP3Player");
+        const DispatchError error = creationError(QStringLiteral("Test.Unsafe"));
+        EXPECT_EQ(error.number(), kErrorCannotLoadLibrary);
+        EXPECT_TRUE(error.description().contains(c.path)) << qPrintable(error.description());
+        EXPECT_TRUE(error.description().contains(c.why)) << qPrintable(error.description());
+    }
+
+    // A link to it does not hide where the library lies.
+    const QString link = folder.filePath(QStringLiteral("libLink.so"));
+    ASSERT_TRUE(QFile::link(unsafe[0].path, link));
+    writeRecord(QStringLiteral("Test.Link"), QFile::encodeName(link), "SBMP3Player");
+    EXPECT_TRUE(creationError(QStringLiteral("Test.Link")).description().contains(QStringLiteral("open may be written")));
+
+    // A shared folder with the sticky bit (as /tmp) only lets owners replace.
+    const QString sticky = place(QStringLiteral("sticky"), shared | QFile::WriteOther, shared);
+    ASSERT_EQ(::chmod(QFile::encodeName(QFileInfo(sticky).absolutePath()).constData(), 01777), 0);
+    writeRecord(QStringLiteral("Test.Sticky"), QFile::encodeName(sticky), "SBMP3Player");
+    EXPECT_TRUE(creationError(QStringLiteral("Test.Sticky")).description().contains(QStringLiteral("cannot be loaded")));
+
+    // A library of another user's (root may give it away to see this).
+    const QString foreign = place(QStringLiteral("foreign"), shared, shared);
+    if (::chown(QFile::encodeName(foreign).constData(), 1001, 1001) != 0)
+        GTEST_SKIP() << "files can be given to another user only by root";
+    writeRecord(QStringLiteral("Test.Foreign"), QFile::encodeName(foreign), "SBMP3Player");
+    const DispatchError error = creationError(QStringLiteral("Test.Foreign"));
+    EXPECT_EQ(error.number(), kErrorCannotLoadLibrary);
+    EXPECT_TRUE(error.description().contains(QStringLiteral("belongs to another user (uid 1001)")))
+        << qPrintable(error.description());
 }
 
 TEST_F(ControlHostTest, CreatesThePlayListByItsProgId)
@@ -443,6 +530,13 @@ TEST(LateBinding, ErrorsRaisedByMembersReachTheCallerUnchanged)
     ASSERT_TRUE(fromSetter);
     EXPECT_EQ(fromSetter->number(), 380);
     EXPECT_EQ(object.volume, 5);
+
+    // Anything else a member lets out reaches the caller as an error too.
+    EXPECT_EQ(numberOf([&] { call(&object, "RunOutOfMemory"); }), kErrorOutOfMemory);
+    const auto other = errorOf([&] { call(&object, "Misbehave"); });
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->number(), kErrorInternal);
+    EXPECT_TRUE(other->description().contains(QStringLiteral("not a dispatch error")));
 }
 
 }  // namespace
