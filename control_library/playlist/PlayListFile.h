@@ -48,9 +48,10 @@ QStringList playListPathLines(const QStringList &lines);
 // empty when it stands for none:
 // - "\x" (but not "\\x") becomes "c:\x", "\\x" stays as it is, and so does a
 //   POSIX path beginning with "/"; none of these is tested for existence;
-// - otherwise the first of these that names an existing file: the line itself
-//   (from the current folder), the line in the playlist's folder, the line in
-//   the current folder.
+// - otherwise the first of these that names an existing file: the line in
+//   the playlist's folder, the line in the current folder; and when the line
+//   holds backslashes (a line written on Windows), the same with "/" in
+//   their place and any leading "./" dropped.
 QString resolvePlayListPath(const QString &line, const QString &playListFile);
 
 // Replaces a playlist's entries with those of a playlist file, in this order:
