@@ -23,9 +23,8 @@ namespace SonbrelMP3 {
 // caller that can catch it does. `deliveredByQt` is true when the object has
 // a sender (a signal connection, direct or queued, is delivering to it) or
 // is inside Qt's delivery of a queued call (see countMetaCall).
-template <typename Body, typename Report>
-auto callMember(int &memberDepth, bool deliveredByQt, Body &&body, Report &&report)
-    -> decltype(body())
+template <typename Object, typename Body>
+auto callMember(Object &object, int &memberDepth, bool deliveredByQt, Body &&body) -> decltype(body())
 {
     using Result = decltype(body());
     const bool boundary = deliveredByQt && memberDepth == 0;
@@ -36,14 +35,15 @@ auto callMember(int &memberDepth, bool deliveredByQt, Body &&body, Report &&repo
     } depth(memberDepth);
     if (!boundary)
         return body();
+    const QString source = QString::fromLatin1(kPlayerErrorSource);
     try {
         return body();
     } catch (const platform::DispatchError &error) {
-        report(error.number(), error.source(), error.description());
+        emit object.Error(error.number(), error.source(), error.description());
     } catch (const std::bad_alloc &) {
-        report(kOutOfMemoryError, QString::fromLatin1(kPlayerErrorSource), ErrorText(kOutOfMemoryError));
+        emit object.Error(kOutOfMemoryError, source, ErrorText(kOutOfMemoryError));
     } catch (...) {
-        report(kUnknownMediaError, QString::fromLatin1(kPlayerErrorSource), ErrorText(kUnknownMediaError));
+        emit object.Error(kUnknownMediaError, source, ErrorText(kUnknownMediaError));
     }
     if constexpr (!std::is_void_v<Result>)
         return Result{};

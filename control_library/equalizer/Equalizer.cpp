@@ -58,10 +58,7 @@ bool Equalizer::event(QEvent *event)
 template <typename Body>
 auto Equalizer::raising(Body &&body)
 {
-    return callMember(memberDepth_, sender() != nullptr || metaCallDepth_ > 0, std::forward<Body>(body),
-                      [this](std::int32_t number, const QString &source, const QString &description) {
-                          emit Error(number, source, description);
-                      });
+    return callMember(*this, memberDepth_, sender() != nullptr || metaCallDepth_ > 0, std::forward<Body>(body));
 }
 
 template <typename Call>

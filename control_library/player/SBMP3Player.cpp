@@ -138,11 +138,8 @@ void SBMP3Player::customEvent(QEvent *event)
 template <typename Body>
 auto SBMP3Player::raising(Body &&body) const
 {
-    auto *self = const_cast<SBMP3Player *>(this);
-    return callMember(memberDepth_, sender() != nullptr || metaCallDepth_ > 0, std::forward<Body>(body),
-                      [self](std::int32_t number, const QString &source, const QString &description) {
-                          emit self->Error(number, source, description);
-                      });
+    return callMember(*const_cast<SBMP3Player *>(this), memberDepth_, sender() != nullptr || metaCallDepth_ > 0,
+                      std::forward<Body>(body));
 }
 
 // --- The engine's one track ----------------------------------------------

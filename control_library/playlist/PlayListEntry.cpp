@@ -36,11 +36,8 @@ bool PlayListEntry::event(QEvent *event)
 template <typename Body>
 auto PlayListEntry::raising(Body &&body) const
 {
-    auto *self = const_cast<PlayListEntry *>(this);
-    return callMember(memberDepth_, sender() != nullptr || metaCallDepth_ > 0, std::forward<Body>(body),
-                      [self](std::int32_t number, const QString &source, const QString &description) {
-                          emit self->Error(number, source, description);
-                      });
+    return callMember(*const_cast<PlayListEntry *>(this), memberDepth_, sender() != nullptr || metaCallDepth_ > 0,
+                      std::forward<Body>(body));
 }
 
 // An engine call whose result the entry passes on. One that cannot be made

@@ -47,10 +47,7 @@ bool SBMP3PlayList::event(QEvent *event)
 template <typename Body>
 auto SBMP3PlayList::raising(Body &&body)
 {
-    return callMember(memberDepth_, sender() != nullptr || metaCallDepth_ > 0, std::forward<Body>(body),
-                      [this](std::int32_t number, const QString &source, const QString &description) {
-                          emit Error(number, source, description);
-                      });
+    return callMember(*this, memberDepth_, sender() != nullptr || metaCallDepth_ > 0, std::forward<Body>(body));
 }
 
 std::int32_t SBMP3PlayList::Count() const
