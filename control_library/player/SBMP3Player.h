@@ -27,10 +27,11 @@ class PlayListEntry;
 // wave and spectrum data.
 //
 // The engine holds one track for the whole process. The player whose start
-// is the latest owns it: only that player raises events and reaches the
-// engine's equalizer; a player that another one's start replaced is stopped
-// at that moment (IsPlaying false), without an event. Each player brings its
-// own equalizer to the engine when it starts.
+// is the latest owns it: only that player raises events, and while it owns
+// the track no other player's equalizer reaches the engine; a player that
+// another one's start replaced is stopped at that moment (IsPlaying false),
+// without an event. Each player brings its own equalizer to the engine when
+// it starts, and a new player changes nothing in the engine.
 //
 // Errors: every member goes on after a failing step (an engine that cannot
 // be reached, an entry that raises); only PlayStart, PlayFadeIn and

@@ -118,7 +118,8 @@ private:
     auto raising(Body &&body);
 
     AudioEngine &engine_;
-    // The collection is kept apart, so that this header needs none of its.
+    // The collection lives apart, so that this public header need not
+    // include the collection's private one.
     std::unique_ptr<EntryCollection> collection_;
     EntryCollection &entries_;
     std::unique_ptr<RandomSource> random_;
