@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ErrorNumbers.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -13,9 +15,6 @@ QString ErrorText(std::int32_t number);
 // Name of an ID3 version 1 genre number; rows 0 to 148, the empty string for
 // every other number. The table is looked up by number only.
 QString GenreName(int genre);
-
-// The library's own number for a genre that cannot be looked up or written.
-inline constexpr std::int32_t kUnknownGenreError = 30103;
 
 // The GenreList members' lookup: GenreName, raising 30103 "Unknown genre."
 // when the lookup fails, which it does for a number without a 16-bit form.

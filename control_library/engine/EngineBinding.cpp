@@ -1,5 +1,6 @@
 #include "engine/EngineBinding.h"
 
+#include "ErrorNumbers.h"
 #include "LibraryLog.h"
 #include "SharedLibrary.h"
 
@@ -8,6 +9,24 @@
 #include <QFileInfo>
 
 namespace SonbrelMP3 {
+
+// The engine's error numbers are rows of the library's table.
+static_assert(SBMP3_ERR_BAD_FILE_NAME == kBadFileNameError);
+static_assert(SBMP3_ERR_FILE_NOT_FOUND == kFileNotFoundError);
+static_assert(SBMP3_ERR_FILE_ALREADY_OPEN == kFileAlreadyOpenError);
+static_assert(SBMP3_ERR_DEVICE_IO == kDeviceIOError);
+static_assert(SBMP3_ERR_DEVICE_UNAVAILABLE == kDeviceUnavailableError);
+static_assert(SBMP3_ERR_ACCESS == kPathFileAccessError);
+static_assert(SBMP3_ERR_PATH_NOT_FOUND == kPathNotFoundError);
+static_assert(SBMP3_ERR_FILE_LOCKED == kFileLockedError);
+static_assert(SBMP3_ERR_NOT_AUDIO == kNotAudioFileError);
+static_assert(SBMP3_ERR_DEVICE_ALREADY_OPEN == kDeviceAlreadyOpenError);
+static_assert(SBMP3_ERR_NO_AUDIO_DRIVER == kNoAudioDriverError);
+static_assert(SBMP3_ERR_NO_SOUND_MEMORY == kNoSoundMemoryError);
+static_assert(SBMP3_ERR_DEVICE_SYNCHRONOUS == kDeviceSynchronousError);
+static_assert(SBMP3_ERR_NO_AUDIO_DEVICE == kNoAudioDeviceError);
+static_assert(SBMP3_ERR_UNKNOWN_MEDIA == kUnknownMediaError);
+static_assert(SBMP3_ERR_OUT_OF_MEMORY == kOutOfMemoryError);
 
 namespace {
 
@@ -78,10 +97,13 @@ void EngineBinding::loadLibrary()
     }
     candidates << libraryName_;  // the dynamic loader's own search
 
+    // Why each place failed: a path that is not there, or the loader's text.
     QStringList errors;
     for (const QString &candidate : candidates) {
-        if (candidate != libraryName_ && !QFileInfo::exists(candidate))
+        if (candidate != libraryName_ && !QFileInfo::exists(candidate)) {
+            errors << QStringLiteral("%1: no such file").arg(candidate);
             continue;
+        }
         QString error;
         if (auto library = platform::SharedLibrary::load(candidate, &error)) {
             library_ = std::make_unique<platform::SharedLibrary>(std::move(*library));
@@ -104,7 +126,7 @@ QFunctionPointer EngineBinding::resolve(Function function)
     if (!loadTried_)
         loadLibrary();
     if (!library_) {
-        throw EngineUnavailable(48, kEngineSource,
+        throw EngineUnavailable(kEngineMissingError, kEngineSource,
                                 QStringLiteral("Error in loading DLL %1: %2")
                                     .arg(libraryName_, loadError_));
     }
@@ -115,7 +137,7 @@ QFunctionPointer EngineBinding::resolve(Function function)
             qCWarning(engineLog) << "the engine library" << loadedPath_ << "has no function"
                                  << kFunctionNames[function];
         }
-        throw EngineUnavailable(453, kEngineSource,
+        throw EngineUnavailable(kEngineFunctionMissingError, kEngineSource,
                                 QStringLiteral("Can't find DLL entry point %1 in %2")
                                     .arg(QString::fromLatin1(kFunctionNames[function]),
                                          loadedPath_));

@@ -1,6 +1,7 @@
 #include "equalizer/Equalizer.h"
 
 #include "Enumerations.h"
+#include "MemberCalls.h"
 #include "RaisedError.h"
 #include "equalizer/EqualizerBand.h"
 #include "engine/AudioEngine.h"
@@ -16,10 +17,6 @@ namespace {
 // library's type library, "SonbrelMP3", so a host can tell them from the
 // player's and the entries' errors ("SBMP3Player").
 const QString kEqualizerErrorSource = QStringLiteral("SonbrelMP3");
-
-constexpr std::int32_t kBandExistsError = 30090;
-constexpr std::int32_t kNoSuchBandError = 30091;
-constexpr std::int32_t kNoBandsError = 30092;
 
 constexpr float kHighestGain = 20.0F;
 constexpr float kLowestGain = -20.0F;
@@ -46,28 +43,56 @@ std::shared_ptr<Equalizer> Equalizer::create(AudioEngine &engine)
     return std::make_shared<Equalizer>(CreateKey{}, engine);
 }
 
-Equalizer::Equalizer(CreateKey, AudioEngine &engine) : engine_(engine) {}
+Equalizer::Equalizer(CreateKey, AudioEngine &engine)
+    : engine_(engine), gate_([] { return true; })
+{
+}
 
 Equalizer::~Equalizer() = default;
 
+bool Equalizer::event(QEvent *event)
+{
+    return countMetaCall(metaCallDepth_, event, [this](QEvent *e) { return QObject::event(e); });
+}
+
+template <typename Body>
+auto Equalizer::raising(Body &&body)
+{
+    return callMember(*this, memberDepth_, sender() != nullptr || metaCallDepth_ > 0, std::forward<Body>(body));
+}
+
+template <typename Call>
+void Equalizer::toEngine(Call &&call)
+{
+    if (gate_ && gate_())
+        runStep(std::forward<Call>(call));
+}
+
+void Equalizer::setEngineGate(std::function<bool()> gate)
+{
+    gate_ = std::move(gate);
+}
+
 std::shared_ptr<EqualizerBand> Equalizer::Band(std::int16_t Value, std::int16_t SelectBy)
 {
-    if (bands_.empty())
-        raiseEqualizerError(kNoBandsError,
-                            "There are no frequency bands currently assigned to the equalizer.");
-    switch (SelectBy) {
-    case sbrEQBandsByFrequency:
-        if (const auto found = findKey(Value); found != bands_.end())
-            return found->band;
-        break;
-    case sbrEQBandsByIndex:
-        if (Value >= 1 && static_cast<std::size_t>(Value) <= bands_.size())
-            return bands_[static_cast<std::size_t>(Value) - 1].band;
-        break;
-    default:
-        return nullptr;
-    }
-    raiseEqualizerError(kNoSuchBandError, "Frequency band does not exist in equalizer.");
+    return raising([&]() -> std::shared_ptr<EqualizerBand> {
+        if (bands_.empty())
+            raiseEqualizerError(kNoBandsError,
+                                "There are no frequency bands currently assigned to the equalizer.");
+        switch (SelectBy) {
+        case sbrEQBandsByFrequency:
+            if (const auto found = findKey(Value); found != bands_.end())
+                return found->band;
+            break;
+        case sbrEQBandsByIndex:
+            if (Value >= 1 && static_cast<std::size_t>(Value) <= bands_.size())
+                return bands_[static_cast<std::size_t>(Value) - 1].band;
+            break;
+        default:
+            return nullptr;
+        }
+        raiseEqualizerError(kNoSuchBandError, "Frequency band does not exist in equalizer.");
+    });
 }
 
 float Equalizer::Gain(qint16 Channel) const
@@ -91,7 +116,7 @@ void Equalizer::setGain(qint16 Channel, float value)
         leftGain_ = value;
     if (Channel == sbrMP3AllChannels || Channel == sbrMP3RightChannel)
         rightGain_ = value;
-    runStep([&] { engine_.set_gain(leftGain_, rightGain_); });
+    toEngine([&] { engine_.set_gain(leftGain_, rightGain_); });
 }
 
 bool Equalizer::Enabled() const
@@ -101,31 +126,38 @@ bool Equalizer::Enabled() const
 
 void Equalizer::setEnabled(bool value)
 {
-    runStep([&] { engine_.eq_state(value ? 1 : 0); });
+    toEngine([&] { engine_.eq_state(value ? 1 : 0); });
     enabled_ = value;
 }
 
 void Equalizer::RemoveBand(qint16 Frequency)
 {
-    const auto found = findKey(Frequency);
-    if (found == bands_.end())
-        raiseEqualizerError(kNoSuchBandError, "Frequency band does not exist in equalizer.");
-    // The band may hold the last reference to this equalizer (a host that
-    // reached it by pointer only); keep it alive until the member is done.
-    const std::shared_ptr<Equalizer> self = shared_from_this();
-    removeAt(found);
-    SendBandFrequencies();
+    raising([&] {
+        const auto found = findKey(Frequency);
+        if (found == bands_.end())
+            raiseEqualizerError(kNoSuchBandError, "Frequency band does not exist in equalizer.");
+        // The band may hold the last reference to this equalizer (a host that
+        // reached it by pointer only); keep it alive until the member is done.
+        const std::shared_ptr<Equalizer> self = shared_from_this();
+        removeAt(found);
+        SendBandFrequencies();
+        // The engine keeps its gains by slot: the bands after the removed
+        // one have moved up a slot, and the last slot is free.
+        SendBandGains();
+    });
 }
 
 void Equalizer::AddBand(std::int16_t &NewFrequency)
 {
-    auto band = std::make_shared<EqualizerBand>(EqualizerBand::CreateKey{});
-    band->SetParent(shared_from_this());
-    band->SetFrequency(NewFrequency);
-    if (findKey(NewFrequency) != bands_.end())
-        raiseEqualizerError(kBandExistsError, "Frequency band already exists in equalizer.");
-    bands_.push_back({NewFrequency, std::move(band)});
-    SendBandFrequencies();
+    raising([&] {
+        auto band = std::make_shared<EqualizerBand>(EqualizerBand::CreateKey{});
+        band->SetParent(shared_from_this());
+        band->SetFrequency(NewFrequency);
+        if (findKey(NewFrequency) != bands_.end())
+            raiseEqualizerError(kBandExistsError, "Frequency band already exists in equalizer.");
+        bands_.push_back({NewFrequency, std::move(band)});
+        SendBandFrequencies();
+    });
 }
 
 std::int16_t Equalizer::BandCount() const
@@ -150,6 +182,8 @@ void Equalizer::Clear()
     const std::shared_ptr<Equalizer> self = shared_from_this();
     for (std::size_t count = bands_.size(); count > 0; --count)
         removeAt(bands_.begin());
+    // The engine keeps the band set it had: all its gains go to 0.
+    SendBandGains();
 }
 
 void Equalizer::SendBandFrequencies()
@@ -160,7 +194,7 @@ void Equalizer::SendBandFrequencies()
     frequencies.reserve(bands_.size());
     for (const Entry &entry : bands_)
         frequencies.push_back(entry.band->GetFrequency());
-    runStep([&] { engine_.create_eq(frequencies.data(), BandCount()); });
+    toEngine([&] { engine_.create_eq(frequencies.data(), BandCount()); });
 }
 
 void Equalizer::SendBandGains()
@@ -169,7 +203,15 @@ void Equalizer::SendBandGains()
     const std::size_t sent = std::min(bands_.size(), gains.size());
     for (std::size_t i = 0; i < sent; ++i)
         gains[i] = bands_[i].band->Gain();
-    runStep([&] { engine_.set_eq(gains.data()); });
+    toEngine([&] { engine_.set_eq(gains.data()); });
+}
+
+void Equalizer::SendState()
+{
+    toEngine([&] { engine_.eq_state(enabled_ ? 1 : 0); });
+    SendBandFrequencies();
+    SendBandGains();
+    toEngine([&] { engine_.set_gain(leftGain_, rightGain_); });
 }
 
 std::vector<Equalizer::Entry>::iterator Equalizer::findKey(std::int16_t key)

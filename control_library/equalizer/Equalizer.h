@@ -4,6 +4,7 @@
 #include <QVariantList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -37,8 +38,15 @@ private:
 
 // The engine's equalizer as clients see it: an ordered set of frequency
 // bands, an overall gain per channel and an on/off switch. Every change is
-// pushed to the engine as it is made; the engine's results are not used and
-// an engine that cannot be reached is skipped silently.
+// pushed to the engine as it is made, unless the engine's track belongs to
+// another player (whose equalizer the engine then runs); the owning player
+// brings the whole state to the engine when it starts. The engine's results
+// are not used and an engine that cannot be reached is skipped silently.
+// An equalizer without bands is flat in the engine.
+//
+// Errors: Band, AddBand and RemoveBand raise (RaisedError, source
+// "SonbrelMP3", numbers 30090-30092 of ErrorNumbers.h); delivered by a Qt
+// signal connection they emit Error instead. No other member raises.
 //
 // Ownership: the equalizer holds counted references to its bands and each
 // band one to its equalizer, so the two keep each other alive until the
@@ -97,8 +105,8 @@ public:
     // holds no references, so its objects stay valid only while the bands
     // are held (see EqualizerMembers::Band).
     QVariantList NewEnum() const;
-    // Removes every band. The engine is not told; gains and the on/off state
-    // stay as they were.
+    // Removes every band; the engine's bands become flat. Gains and the
+    // on/off state stay as they were.
     Q_INVOKABLE void Clear();
 
     // For the library's own classes: send the band frequencies (nothing
@@ -106,10 +114,22 @@ public:
     // the 32nd left out and slots past the last band 0.
     void SendBandFrequencies();
     void SendBandGains();
+    // Sends the whole state: on or off, the bands and their gains, the
+    // overall gains.
+    void SendState();
+    // Whether the equalizer may reach the engine, asked before each call;
+    // an empty gate never lets it. The default lets it always.
+    void setEngineGate(std::function<bool()> gate);
 
 signals:
     // Declared for hosts that connect to it; nothing raises it.
     void UpdateEQ();
+    // An error of a member that a signal connection delivered, which a
+    // direct call would have raised.
+    void Error(qint32 Number, const QString &Source, const QString &Description);
+
+protected:
+    bool event(QEvent *event) override;
 
 private:
     struct Entry {
@@ -121,12 +141,19 @@ private:
 
     std::vector<Entry>::iterator findKey(std::int16_t key);
     void removeAt(std::vector<Entry>::iterator position);
+    template <typename Call>
+    void toEngine(Call &&call);
+    template <typename Body>
+    auto raising(Body &&body);
 
     AudioEngine &engine_;
     float leftGain_ = 0.0F;
     float rightGain_ = 0.0F;
     std::vector<Entry> bands_;
     bool enabled_ = false;
+    std::function<bool()> gate_;
+    int memberDepth_ = 0;
+    int metaCallDepth_ = 0;
 };
 
 }  // namespace SonbrelMP3

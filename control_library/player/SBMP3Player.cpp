@@ -4,6 +4,7 @@
 #include "LibraryLog.h"
 #include "LookupTables.h"
 #include "ControlFace.h"
+#include "MemberCalls.h"
 #include "RaisedError.h"
 #include "SharedText.h"
 #include "equalizer/Equalizer.h"
@@ -18,10 +19,27 @@
 #include <QResizeEvent>
 
 #include <algorithm>
+#include <atomic>
+#include <map>
 
 namespace SonbrelMP3 {
 
 using platform::trimSpaces;
+
+static_assert(SBMP3Player::kChannelSelectors == SBMP3_CHANNEL_SELECTORS);
+static_assert(SBMP3Player::kWaveSamples == SBMP3_WAVE_SAMPLES);
+static_assert(SBMP3Player::kSpectrumBins == SBMP3_SPECTRUM_BINS);
+
+// The record the engine knows as hWndProvider: invalidate posts one status
+// event to the control, however often the engine calls it before the event
+// is handled.
+struct SBMP3Player::ProviderWindow : sbmp3_window {
+    SBMP3Player *owner = nullptr;
+    std::atomic<bool> pending{false};
+
+    // Called by the engine, from its own thread.
+    static void invalidateProvider(sbmp3_window *window);
+};
 
 namespace {
 
@@ -38,6 +56,22 @@ QString defaultDeviceName()
 
 const QString kReadOnlyTitle = QStringLiteral("SonbrelMP3Player Property is Read-Only");
 
+// The player whose start is the current one of each engine: the engine keeps
+// one track per process, whichever player started it. Players live on the
+// user-interface thread, so only that thread reads and writes this.
+std::map<const AudioEngine *, SBMP3Player *> &currentPlayers()
+{
+    static std::map<const AudioEngine *, SBMP3Player *> players;
+    return players;
+}
+
+SBMP3Player *currentPlayer(const AudioEngine &engine)
+{
+    const auto &players = currentPlayers();
+    const auto found = players.find(&engine);
+    return found == players.end() ? nullptr : found->second;
+}
+
 }  // namespace
 
 SBMP3Player::SBMP3Player(QWidget *parent, AudioEngine &engine)
@@ -45,15 +79,20 @@ SBMP3Player::SBMP3Player(QWidget *parent, AudioEngine &engine)
       engine_(engine),
       equalizer_(Equalizer::create(engine)),
       entry_(std::make_unique<PlayListEntry>(engine)),
-      deviceName_(defaultDeviceName())
+      deviceName_(defaultDeviceName()),
+      hWndProvider_(std::make_unique<ProviderWindow>())
 {
-    hWndProvider_.invalidate = &SBMP3Player::invalidateProvider;
-    hWndProvider_.owner = this;
+    hWndProvider_->invalidate = &ProviderWindow::invalidateProvider;
+    hWndProvider_->owner = this;
     tmrIsFinished_.setInterval(10);
-    connect(&tmrIsFinished_, &QTimer::timeout, this, &SBMP3Player::tmrIsFinished_Timer);
+    // The timer is the connection's receiver, not the player: a host that
+    // calls a member from its FinishedPlaying handler makes a direct call.
+    connect(&tmrIsFinished_, &QTimer::timeout, &tmrIsFinished_, [this] { tmrIsFinished_Timer(); });
     setFixedSize(kControlSize, kControlSize);
-    // Every new player switches the engine's equalizer off.
-    runStep([&] { equalizer_->setEnabled(false); });
+    // The equalizer (switched off, as it is made) reaches the engine only
+    // while the engine's track is not another player's. A new player changes
+    // nothing in the engine: it brings its equalizer when it starts.
+    equalizer_->setEngineGate([this] { return ownsEngine(); });
 }
 
 SBMP3Player::~SBMP3Player()
@@ -61,19 +100,29 @@ SBMP3Player::~SBMP3Player()
     tmrIsFinished_.stop();
     if (!fileName_.isEmpty() && playing_)
         runStep([&] { engine_.stop_playing(); });
+    if (currentPlayer(engine_) == this)
+        currentPlayers().erase(&engine_);
     entry_.reset();
+    // A band a host still holds may outlive the player: from now on its
+    // equalizer never reaches the engine.
+    equalizer_->setEngineGate({});
     runStep([&] { equalizer_->Clear(); });
     equalizer_.reset();
     // After this the engine never calls the record again; a status event
     // still queued for this control is dropped with the control.
-    runStep([&] { engine_.release_window(&hWndProvider_); });
+    runStep([&] { engine_.release_window(hWndProvider_.get()); });
 }
 
-void SBMP3Player::invalidateProvider(sbmp3_window *window)
+void SBMP3Player::ProviderWindow::invalidateProvider(sbmp3_window *window)
 {
     auto *provider = static_cast<ProviderWindow *>(window);
     if (!provider->pending.exchange(true))
         QCoreApplication::postEvent(provider->owner, new QEvent(kStatusEvent));
+}
+
+bool SBMP3Player::event(QEvent *event)
+{
+    return countMetaCall(metaCallDepth_, event, [this](QEvent *e) { return QWidget::event(e); });
 }
 
 void SBMP3Player::customEvent(QEvent *event)
@@ -82,8 +131,50 @@ void SBMP3Player::customEvent(QEvent *event)
         QWidget::customEvent(event);
         return;
     }
-    hWndProvider_.pending.store(false);
+    hWndProvider_->pending.store(false);
     UpdateStatus();
+}
+
+template <typename Body>
+auto SBMP3Player::raising(Body &&body) const
+{
+    return callMember(*const_cast<SBMP3Player *>(this), memberDepth_, sender() != nullptr || metaCallDepth_ > 0,
+                      std::forward<Body>(body));
+}
+
+// --- The engine's one track ----------------------------------------------
+
+bool SBMP3Player::ownsEngine() const
+{
+    const SBMP3Player *current = currentPlayer(engine_);
+    return current == nullptr || current == this;
+}
+
+void SBMP3Player::takeEngine()
+{
+    SBMP3Player *&current = currentPlayers()[&engine_];
+    if (current != nullptr && current != this)
+        current->yieldEngine();
+    current = this;
+}
+
+void SBMP3Player::yieldEngine()
+{
+    endPending_ = false;
+    // Stopped here rather than by the next start, which leaves the track
+    // playing when it fails.
+    PlayStop();
+}
+
+void SBMP3Player::reportEnd()
+{
+    paused_ = false;
+    playing_ = false;
+    tmrIsFinished_.stop();
+    if (!endPending_)
+        return;
+    endPending_ = false;
+    emit FinishedPlaying();
 }
 
 // --- Playback ------------------------------------------------------------
@@ -116,29 +207,38 @@ void SBMP3Player::startPlayback(bool fade, double attackTime)
     }
     if (playing_)
         PlayStop();
+    takeEngine();
+    runStep([&] { equalizer_->SendState(); });
     runStep([&] { engine_.set_vu_interval(changeInterval_); });
-    runStep([&] { engine_.play_mp3(0, &hWndProvider_); });
+    runStep([&] { engine_.play_mp3(0, hWndProvider_.get()); });
     std::int16_t result = 0;
-    runStep([&] {
+    try {
         result = fade ? engine_.fade_in(fileName_, static_cast<float>(attackTime)) : engine_.play(fileName_);
-    });
+    } catch (const EngineUnavailable &unavailable) {
+        // Nothing plays: said as what it is, not as a start that worked.
+        throw RaisedError(unavailable.number(), QString::fromLatin1(kPlayerErrorSource),
+                          unavailable.description());
+    } catch (...) {
+        logSkippedStep(std::current_exception());
+    }
     if (result != 0) {
         qCDebug(libraryLog) << "the engine does not play" << fileName_ << "- error" << result;
         raiseCode(result);
     }
     paused_ = false;
     playing_ = true;
+    endPending_ = true;
     tmrIsFinished_.start();
 }
 
 void SBMP3Player::PlayStart()
 {
-    startPlayback(false, 0.0);
+    raising([&] { startPlayback(false, 0.0); });
 }
 
 void SBMP3Player::PlayFadeIn(double AttackTime)
 {
-    startPlayback(true, AttackTime);
+    raising([&] { startPlayback(true, AttackTime); });
 }
 
 void SBMP3Player::PlayPause()
@@ -155,6 +255,7 @@ void SBMP3Player::PlayStop()
         return;
     paused_ = false;
     playing_ = false;
+    endPending_ = false;
     tmrIsFinished_.stop();
     runStep([&] { engine_.stop_playing(); });
 }
@@ -286,13 +387,16 @@ float SBMP3Player::SpectrumAnalysis(int Channel, int Index) const
 
 void SBMP3Player::UpdateStatus()
 {
+    // The engine's status belongs to the player whose start is current; a
+    // notice that reaches another player (queued before that start) is
+    // dropped.
+    if (currentPlayer(engine_) != this)
+        return;
     std::int16_t status = 0;
     runStep([&] { engine_.get_status(status, position_, levels_.data(), wave_.data(), spectrum_.data()); });
     switch (status) {
     case SBMP3_STATUS_ENDED:
-        paused_ = false;
-        playing_ = false;
-        emit FinishedPlaying();
+        reportEnd();
         break;
     case SBMP3_STATUS_PLAYING:
         paused_ = false;
@@ -306,6 +410,8 @@ void SBMP3Player::UpdateStatus()
     case SBMP3_STATUS_STOPPED:
         paused_ = false;
         playing_ = false;
+        endPending_ = false;
+        tmrIsFinished_.stop();
         break;
     default:
         break;
@@ -327,11 +433,8 @@ void SBMP3Player::tmrIsFinished_Timer()
     const bool wasPlaying = playing_;
     std::int16_t finished = 0;
     runStep([&] { finished = engine_.is_finished(); });
-    if (finished == 1 && wasPlaying) {
-        paused_ = false;
-        playing_ = false;
-        emit FinishedPlaying();
-    }
+    if (finished == 1 && wasPlaying)
+        reportEnd();
 }
 
 // --- File information and tags -------------------------------------------
@@ -469,9 +572,20 @@ void SBMP3Player::setID3Year(const QString &value)
         runStep([&] { entry_->setID3Year(value); });
 }
 
+std::int16_t SBMP3Player::ID3Track()
+{
+    return fromEntry(std::int16_t{0}, [&] { return entry_->ID3Track(); });
+}
+
+void SBMP3Player::setID3Track(std::int16_t value)
+{
+    if (!fileName_.isEmpty())
+        runStep([&] { entry_->setID3Track(value); });
+}
+
 QString SBMP3Player::GenreList(int Genre) const
 {
-    return genreListName(Genre);
+    return raising([&] { return genreListName(Genre); });
 }
 
 QObject *SBMP3Player::equalizerObject() const

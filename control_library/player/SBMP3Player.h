@@ -4,14 +4,11 @@
 #include "HostedControl.h"
 #include "PropertyBag.h"
 
-#include <sonbrel_mp3.h>
-
 #include <QTimer>
 #include <QVariant>
 #include <QWidget>
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -29,10 +26,22 @@ class PlayListEntry;
 // engine's status and from its 10 ms finish timer) and fetches the level,
 // wave and spectrum data.
 //
-// Every member goes on after a failing step (an engine that cannot be
-// reached, an entry that raises); only PlayStart, PlayFadeIn and GenreList
-// raise. Members that clamp an argument passed by reference write the
-// clamped value back into the caller's variable: the ...ByRef forms and
+// The engine holds one track for the whole process. The player whose start
+// is the latest owns it: only that player raises events, and while it owns
+// the track no other player's equalizer reaches the engine; a player that
+// another one's start replaced is stopped at that moment (IsPlaying false),
+// without an event. Each player brings its own equalizer to the engine when
+// it starts, and a new player changes nothing in the engine.
+//
+// Errors: every member goes on after a failing step (an engine that cannot
+// be reached, an entry that raises); only PlayStart, PlayFadeIn and
+// GenreList raise (RaisedError, numbers in ErrorNumbers.h). Called directly
+// or by name, they throw; delivered by a Qt signal connection (a button's
+// clicked connected to PlayStart, a queued call), they emit Error instead,
+// since an exception cannot pass through Qt's signal delivery.
+//
+// Members that clamp an argument passed by reference write the clamped
+// value back into the caller's variable: the ...ByRef forms and
 // letChangeInterval; hosts calling by name use the value forms.
 class SBMP3Player : public QWidget, public platform::HostedControl {
     Q_OBJECT
@@ -44,7 +53,7 @@ class SBMP3Player : public QWidget, public platform::HostedControl {
                 "GfxWaveFormSample,GfxWaveFormLBound,GfxWaveFormUBound,Layer,MPEGVersion,Original,"
                 "SampleRate,ID3Album,ID3Artist,ID3Comment,ID3Genre,ID3Title,ID3Year,ChangeInterval,"
                 "Filename,SpectrumAnalysis,TrackPosition,TrackLength,PlayPause,PlayStart,PlayStop,"
-                "PlayFadeIn,PlayFadeOut,IsPaused,IsPlaying,VUMeter,Channels,DeviceName,GenreList")
+                "PlayFadeIn,PlayFadeOut,IsPaused,IsPlaying,VUMeter,Channels,DeviceName,GenreList,ID3Track")
     Q_PROPERTY(QString ChannelMode READ ChannelMode)
     Q_PROPERTY(QObject *Equalizer READ equalizerObject)
     Q_PROPERTY(qint32 FileSize READ FileSize)
@@ -64,6 +73,7 @@ class SBMP3Player : public QWidget, public platform::HostedControl {
     Q_PROPERTY(qint16 ID3Genre READ ID3Genre WRITE setID3Genre)
     Q_PROPERTY(QString ID3Title READ ID3Title WRITE setID3Title)
     Q_PROPERTY(QString ID3Year READ ID3Year WRITE setID3Year)
+    Q_PROPERTY(qint16 ID3Track READ ID3Track WRITE setID3Track)
     Q_PROPERTY(qint16 ChangeInterval READ ChangeInterval WRITE setChangeInterval)
     Q_PROPERTY(QString Filename READ Filename WRITE setFilename)
     Q_PROPERTY(qint16 TrackLength READ TrackLength)
@@ -73,6 +83,12 @@ class SBMP3Player : public QWidget, public platform::HostedControl {
     Q_PROPERTY(QString DeviceName READ DeviceName WRITE setDeviceName)
 
 public:
+    // Sizes of the visualisation data: channel selectors (0 both, 1 left,
+    // 2 right), wave samples and spectrum values per selector.
+    static constexpr int kChannelSelectors = 3;
+    static constexpr int kWaveSamples = 256;
+    static constexpr int kSpectrumBins = 128;
+
     explicit SBMP3Player(QWidget *parent = nullptr, AudioEngine &engine = processEngine());
     ~SBMP3Player() override;
 
@@ -107,6 +123,9 @@ public:
     void setID3Title(const QString &value);
     QString ID3Year();
     void setID3Year(const QString &value);
+    // The track number of an ID3 v1.1 tag (0: none).
+    std::int16_t ID3Track();
+    void setID3Track(std::int16_t value);
 
     std::int16_t ChangeInterval() const { return changeInterval_; }
     void letChangeInterval(std::int16_t &value);
@@ -122,8 +141,12 @@ public:
     std::int16_t TrackLength();
 
     Q_INVOKABLE void PlayPause();
+    // Raises the engine's result when the file does not start (the control
+    // stays stopped), 48 or 453 when the engine cannot be reached.
     Q_INVOKABLE void PlayStart();
     Q_INVOKABLE void PlayStop();
+    // As PlayStart, rising from silence over AttackTime seconds; raises as
+    // PlayStart does.
     Q_INVOKABLE void PlayFadeIn(double AttackTime);
     void PlayFadeOutByRef(float &DecayTime);
     Q_INVOKABLE void PlayFadeOut(float DecayTime) { PlayFadeOutByRef(DecayTime); }
@@ -137,6 +160,8 @@ public:
     QString DeviceName() const { return deviceName_; }
     void setDeviceName(const QString &value);
 
+    // The genre's name, "" outside 0-148; raises 30103 for a number
+    // without a 16-bit form.
     Q_INVOKABLE QString GenreList(int Genre) const;
 
     // Container events.
@@ -155,26 +180,37 @@ public:
     static const QPixmap &controlImage();
 
 signals:
+    // The track this player started has ended: once per end.
     void FinishedPlaying();
     void VisualizationUpdate();
+    // An error of a member that a signal connection delivered, which a
+    // direct call would have raised.
+    void Error(qint32 Number, const QString &Source, const QString &Description);
 
 protected:
+    bool event(QEvent *event) override;
     void customEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    // The record the engine knows as hWndProvider: invalidate posts one
-    // status event to the control, however often the engine calls it
-    // before the event is handled.
-    struct ProviderWindow : sbmp3_window {
-        SBMP3Player *owner = nullptr;
-        std::atomic<bool> pending{false};
-    };
-    static void invalidateProvider(sbmp3_window *window);
+    // The record the engine knows as hWndProvider (see the source file).
+    struct ProviderWindow;
 
     std::int16_t selectChannel(std::int16_t &channel) const;
     void startPlayback(bool fade, double attackTime);
+    // Whether this player's start is the engine's current one, or no
+    // player's is.
+    bool ownsEngine() const;
+    // Makes this player's start the current one: the player that had it is
+    // stopped without an event.
+    void takeEngine();
+    // Another player's start replaced this one's: stopped, no event.
+    void yieldEngine();
+    // The end of this player's track, raised once.
+    void reportEnd();
+    template <typename Body>
+    auto raising(Body &&body) const;
     void notifyChanged(const QString &name);
     void showReadOnlyMessage(const QString &text);
     template <typename Value, typename Read>
@@ -183,9 +219,9 @@ private:
     AudioEngine &engine_;
     std::shared_ptr<SonbrelMP3::Equalizer> equalizer_;
     std::unique_ptr<PlayListEntry> entry_;
-    std::array<std::int16_t, SBMP3_CHANNEL_SELECTORS> levels_{};
-    std::array<std::int16_t, SBMP3_CHANNEL_SELECTORS * SBMP3_WAVE_SAMPLES> wave_{};
-    std::array<float, SBMP3_CHANNEL_SELECTORS * SBMP3_SPECTRUM_BINS> spectrum_{};
+    std::array<std::int16_t, kChannelSelectors> levels_{};
+    std::array<std::int16_t, kChannelSelectors * kWaveSamples> wave_{};
+    std::array<float, kChannelSelectors * kSpectrumBins> spectrum_{};
     QString fileName_;
     std::int16_t channels_ = 2;
     std::int16_t changeInterval_ = 100;
@@ -193,11 +229,16 @@ private:
     bool playing_ = false;
     bool paused_ = false;
     bool timerBusy_ = false;
+    // A track this player started whose end has not been reported yet.
+    bool endPending_ = false;
+    // Members under way, and Qt's deliveries of queued calls under way.
+    mutable int memberDepth_ = 0;
+    int metaCallDepth_ = 0;
     QString deviceName_;
     float playbackRate_ = 1.0f;
 
     QTimer tmrIsFinished_;
-    ProviderWindow hWndProvider_;
+    std::unique_ptr<ProviderWindow> hWndProvider_;
     platform::ContainerSite *site_ = nullptr;
 };
 

@@ -1,12 +1,14 @@
 #include "playlist/PlayListEntry.h"
 
+#include "ErrorNumbers.h"
 #include "LookupTables.h"
+#include "MemberCalls.h"
 #include "RaisedError.h"
 #include "SharedText.h"
 #include "engine/AudioEngine.h"
 #include "playlist/FrameInfo.h"
+#include "playlist/Id3v2Tag.h"
 #include "playlist/TagBlock.h"
-
 
 namespace SonbrelMP3 {
 
@@ -26,6 +28,44 @@ PlayListEntry::PlayListEntry(AudioEngine &engine, QObject *parent)
 
 PlayListEntry::~PlayListEntry() = default;
 
+bool PlayListEntry::event(QEvent *event)
+{
+    return countMetaCall(metaCallDepth_, event, [this](QEvent *e) { return QObject::event(e); });
+}
+
+template <typename Body>
+auto PlayListEntry::raising(Body &&body) const
+{
+    return callMember(*const_cast<PlayListEntry *>(this), memberDepth_, sender() != nullptr || metaCallDepth_ > 0,
+                      std::forward<Body>(body));
+}
+
+// An engine call whose result the entry passes on. One that cannot be made
+// (no engine library, no such function) results in its error's number, and
+// raiseResult tells why; any other failure is a skipped step reading 0.
+template <typename Call>
+std::int16_t PlayListEntry::engineResult(Call &&call)
+{
+    unreachableNumber_ = 0;
+    try {
+        return call();
+    } catch (const EngineUnavailable &unavailable) {
+        unreachableNumber_ = unavailable.number();
+        unreachableText_ = unavailable.description();
+        return static_cast<std::int16_t>(unavailable.number());
+    } catch (...) {
+        logSkippedStep(std::current_exception());
+        return 0;
+    }
+}
+
+void PlayListEntry::raiseResult(std::int32_t code) const
+{
+    if (code != 0 && code == unreachableNumber_)
+        throw RaisedError(code, QString::fromLatin1(kPlayerErrorSource), unreachableText_);
+    raiseCode(code);
+}
+
 QString PlayListEntry::ChannelMode() const
 {
     return channelMode_;
@@ -33,7 +73,7 @@ QString PlayListEntry::ChannelMode() const
 
 QString PlayListEntry::GenreList(int Genre) const
 {
-    return genreListName(Genre);
+    return raising([&] { return genreListName(Genre); });
 }
 
 QString PlayListEntry::MPEGVersion() const
@@ -59,92 +99,128 @@ std::int16_t PlayListEntry::TrackLength() const
 void PlayListEntry::readTagOrRaise()
 {
     if (const std::int32_t code = ReadID3Tag())
-        raiseCode(code);
+        raiseResult(code);
 }
 
-void PlayListEntry::setTextField(QString &field, const QString &value)
+void PlayListEntry::setTextField(QString &field, TagField changed, const QString &value)
 {
-    field = value;
-    if (const std::int32_t code = WriteID3Tag())
-        raiseCode(code);
+    raising([&] {
+        field = value;
+        if (const std::int32_t code = WriteID3Tag(changed))
+            raiseResult(code);
+    });
 }
 
 QString PlayListEntry::ID3Album()
 {
-    readTagOrRaise();
-    return trimSpaces(album_);
+    return raising([&] {
+        readTagOrRaise();
+        return trimSpaces(album_);
+    });
 }
 
 void PlayListEntry::setID3Album(const QString &value)
 {
-    setTextField(album_, value);
+    setTextField(album_, TagField::Album, value);
 }
 
 QString PlayListEntry::ID3Artist()
 {
-    readTagOrRaise();
-    return trimSpaces(artist_);
+    return raising([&] {
+        readTagOrRaise();
+        return trimSpaces(artist_);
+    });
 }
 
 void PlayListEntry::setID3Artist(const QString &value)
 {
-    setTextField(artist_, value);
+    setTextField(artist_, TagField::Artist, value);
 }
 
 QString PlayListEntry::ID3Comment()
 {
-    readTagOrRaise();
-    return trimSpaces(comment_);
+    return raising([&] {
+        readTagOrRaise();
+        return trimSpaces(comment_);
+    });
 }
 
 void PlayListEntry::setID3Comment(const QString &value)
 {
-    setTextField(comment_, value);
+    setTextField(comment_, TagField::Comment, value);
 }
 
 std::int16_t PlayListEntry::ID3Genre()
 {
-    readTagOrRaise();
-    if (genre_ > kHighestGenreRead)
-        genre_ = kHighestGenreRead;
-    return genre_;
+    return raising([&] {
+        readTagOrRaise();
+        if (genre_ > kHighestGenreRead)
+            genre_ = kHighestGenreRead;
+        return genre_;
+    });
 }
 
 void PlayListEntry::setID3Genre(int value)
 {
-    if (value < 0 || value > 255)
-        raiseCode(kUnknownGenreError);
-    std::int32_t code = 0;
-    try {
-        genre_ = static_cast<std::int16_t>(value);
-        code = WriteID3Tag();
-    } catch (...) {
-        raiseCode(kUnknownGenreError);
-    }
-    if (code != 0)
-        raiseCode(code);
+    raising([&] {
+        if (value < 0 || value > 255)
+            raiseCode(kUnknownGenreError);
+        std::int32_t code = 0;
+        try {
+            genre_ = static_cast<std::int16_t>(value);
+            code = WriteID3Tag(TagField::Genre);
+        } catch (...) {
+            raiseCode(kUnknownGenreError);
+        }
+        if (code != 0)
+            raiseResult(code);
+    });
+}
+
+std::int16_t PlayListEntry::ID3Track()
+{
+    return raising([&] {
+        readTagOrRaise();
+        return track_;
+    });
+}
+
+void PlayListEntry::setID3Track(int value)
+{
+    raising([&] {
+        if (value < 0 || value > 255)
+            throw RaisedError(kInvalidPropertyValueError, QString::fromLatin1(kPlayerErrorSource),
+                              QStringLiteral("Invalid property value."));
+        track_ = static_cast<std::int16_t>(value);
+        if (const std::int32_t code = WriteID3Tag(TagField::Track))
+            raiseResult(code);
+    });
 }
 
 QString PlayListEntry::ID3Title()
 {
-    readTagOrRaise();
-    return trimSpaces(title_);
+    return raising([&] {
+        readTagOrRaise();
+        return trimSpaces(title_);
+    });
 }
 
 void PlayListEntry::setID3Title(const QString &value)
 {
-    setTextField(title_, value);
+    setTextField(title_, TagField::Title, value);
 }
 
 QString PlayListEntry::ID3Year()
 {
-    readTagOrRaise();
-    return trimSpaces(year_);
+    return raising([&] {
+        readTagOrRaise();
+        return trimSpaces(year_);
+    });
 }
 
 void PlayListEntry::setID3Year(const QString &value)
 {
-    setTextField(year_, value);
+    setTextField(year_, TagField::Year, value);
 }
 
 bool PlayListEntry::Copyrighted() const
@@ -219,23 +295,18 @@ void PlayListEntry::SetKey(const QString &Key)
 std::int32_t PlayListEntry::ReadID3Tag()
 {
     if (fileName_.isEmpty())
-        return SBMP3_ERR_FILE_NOT_FOUND;
+        return kFileNotFoundError;
     TagBlock block{};
-    std::int16_t result = 0;
-    runStep([&] { result = engine_.get_id3_tag(fileName_, block); });
+    const std::int16_t result = engineResult([&] { return engine_.get_id3_tag(fileName_, block); });
     if (result != 0)
         return result;
-    const std::optional<TagFields> fields = parseTagBlock(block);
+    std::optional<TagFields> fields = parseTagBlock(block);
+    if (!fields)
+        fields = readId3v2Tag(fileName_);
     if (!fields) {
         // The file has no tag: its fields are empty, so that nothing read
         // from another file is shown for it or written into it.
-        title_.clear();
-        artist_.clear();
-        album_.clear();
-        year_.clear();
-        comment_.clear();
-        genre_ = 0;
-        return 0;
+        fields.emplace();
     }
     title_ = fields->title;
     artist_ = fields->artist;
@@ -243,30 +314,36 @@ std::int32_t PlayListEntry::ReadID3Tag()
     year_ = fields->year;
     comment_ = fields->comment;
     genre_ = fields->genre;
+    track_ = fields->track;
     return 0;
 }
 
-std::int32_t PlayListEntry::WriteID3Tag()
+std::int32_t PlayListEntry::WriteID3Tag(TagField changed)
 {
     if (fileName_.isEmpty())
-        return SBMP3_ERR_FILE_NOT_FOUND;
-    const TagBlock block = buildTagBlock({title_, artist_, album_, year_, comment_, genre_});
-    std::int16_t result = 0;
-    runStep([&] { result = engine_.set_id3_tag(fileName_, block); });
-    return result;
+        return kFileNotFoundError;
+    const TagFields fields{title_, artist_, album_, year_, comment_, genre_, track_};
+    // The version 2 tag first: when it cannot be written, the file stays
+    // as it was, version 1 block included.
+    if (const std::int32_t code = writeId3v2Field(fileName_, changed, fields))
+        return code;
+    const TagBlock block = buildTagBlock(fields);
+    return engineResult([&] { return engine_.set_id3_tag(fileName_, block); });
 }
 
 std::int32_t PlayListEntry::ReadFrameInfo()
 {
     if (fileName_.isEmpty())
-        return SBMP3_ERR_FILE_NOT_FOUND;
+        return kFileNotFoundError;
     FrameInfoBuffer buffer{};
-    std::int16_t result = 0;
-    runStep([&] { result = engine_.get_frame_info(fileName_, buffer); });
+    const std::int16_t result = engineResult([&] { return engine_.get_frame_info(fileName_, buffer); });
+    // Not "not audio" when the engine was never asked.
+    if (unreachableNumber_ != 0)
+        return unreachableNumber_;
     if (result == 0)
-        return SBMP3_ERR_NOT_AUDIO;
-    if (result == SBMP3_ERR_FILE_NOT_FOUND)
-        return SBMP3_ERR_FILE_NOT_FOUND;
+        return kNotAudioFileError;
+    if (result == kFileNotFoundError)
+        return kFileNotFoundError;
 
     const FrameInfoFields info = parseFrameInfo(buffer);
     const auto take = [](auto &field, const auto &value) {

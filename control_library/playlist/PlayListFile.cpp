@@ -118,6 +118,29 @@ QStringList playListPathLines(const QStringList &lines)
     return paths;
 }
 
+namespace {
+
+// A relative path line in the playlist's own folder, or else in the current
+// folder; empty when neither has it.
+QString resolveRelativeLine(const QString &line, const QString &playListFile)
+{
+    // A playlist name without a folder lies in the current folder, which the
+    // next test covers; its folder is not the root.
+    const QString folder = GetFolderPath(playListFile);
+    if (!folder.isEmpty()) {
+        const QString candidate = withSeparator(folder, isWindowsStylePath(playListFile)) + line;
+        if (FileExists(candidate))
+            return candidate;
+    }
+    const QString current = QDir::toNativeSeparators(QDir::currentPath());
+    const QString candidate = withSeparator(current, false) + line;
+    if (FileExists(candidate))
+        return candidate;
+    return {};
+}
+
+}  // namespace
+
 QString resolvePlayListPath(const QString &line, const QString &playListFile)
 {
     const QString backslash = QStringLiteral("\\");
@@ -132,24 +155,18 @@ QString resolvePlayListPath(const QString &line, const QString &playListFile)
     if (line.startsWith(QLatin1Char('/')))
         return line;
 
-    if (FileExists(line))
-        return line;
-
-    // The playlist's own folder. A playlist name without a folder lies in
-    // the current folder, which the next test covers; its folder is not the
-    // root.
-    const QString folder = GetFolderPath(playListFile);
-    if (!folder.isEmpty()) {
-        const QString candidate = withSeparator(folder, isWindowsStylePath(playListFile)) + line;
-        if (FileExists(candidate))
-            return candidate;
-    }
-
-    const QString current = QDir::toNativeSeparators(QDir::currentPath());
-    const QString candidate = withSeparator(current, false) + line;
-    if (FileExists(candidate))
-        return candidate;
-    return {};
+    const QString asWritten = resolveRelativeLine(line, playListFile);
+    if (!asWritten.isEmpty() || !line.contains(QLatin1Char('\\')))
+        return asWritten;
+    // A line written on Windows ("sub\song.mp3", ".\song.mp3"): its
+    // backslashes are separators here.
+    QString converted = line;
+    converted.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    while (converted.startsWith(QStringLiteral("./")))
+        converted.remove(0, 2);
+    if (converted.isEmpty() || converted.startsWith(QLatin1Char('/')))
+        return {};
+    return resolveRelativeLine(converted, playListFile);
 }
 
 void loadPlayListFile(QString &playListFile, const std::optional<QString> &fileName,

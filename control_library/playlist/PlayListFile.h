@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ErrorNumbers.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -30,13 +32,13 @@ inline constexpr char kPlayListInfoPrefix[] = "#EXTINF:";
 inline constexpr char kPlayListFileErrorSource[] = "SBMP3PlayList.LoadPlayList";
 
 // The numbers of those errors.
-inline constexpr std::int32_t kPlayListNameError = 30077;   // no name, or no header
-inline constexpr std::int32_t kPlayListBadNameError = 52;   // a name a line cannot hold
-inline constexpr std::int32_t kPlayListMissingError = 53;   // no such file
-inline constexpr std::int32_t kPlayListDeviceError = 57;    // the disk is full or failed
-inline constexpr std::int32_t kPlayListAccessError = 75;    // may not be read or written, or no file
-inline constexpr std::int32_t kPlayListNoFolderError = 76;  // the file's folder is missing
-inline constexpr std::int32_t kPlayListTooLargeError = 30104;  // more than kMaxPlayListSize
+inline constexpr std::int32_t kPlayListNameError = kNoPlayListFileError;   // no name, or no header
+inline constexpr std::int32_t kPlayListBadNameError = kBadFileNameError;   // a name a line cannot hold
+inline constexpr std::int32_t kPlayListMissingError = kFileNotFoundError;  // no such file
+inline constexpr std::int32_t kPlayListDeviceError = kDeviceIOError;       // the disk is full or failed
+inline constexpr std::int32_t kPlayListAccessError = kPathFileAccessError; // may not be read or written, or no file
+inline constexpr std::int32_t kPlayListNoFolderError = kPathNotFoundError; // the file's folder is missing
+inline constexpr std::int32_t kPlayListTooLargeError = kOutOfMemoryError;  // more than kMaxPlayListSize
 
 // The largest playlist file that is read: about a million entries. A larger
 // file would take more memory than any list should (error 30104,
@@ -56,9 +58,10 @@ QStringList playListPathLines(const QStringList &lines);
 // empty when it stands for none:
 // - "\x" (but not "\\x") becomes "c:\x", "\\x" stays as it is, and so does a
 //   POSIX path beginning with "/"; none of these is tested for existence;
-// - otherwise the first of these that names an existing file: the line itself
-//   (from the current folder), the line in the playlist's folder, the line in
-//   the current folder.
+// - otherwise the first of these that names an existing file: the line in
+//   the playlist's folder, the line in the current folder; and when the line
+//   holds backslashes (a line written on Windows), the same with "/" in
+//   their place and any leading "./" dropped.
 QString resolvePlayListPath(const QString &line, const QString &playListFile);
 
 // Replaces a playlist's entries with those of a playlist file, in this order:

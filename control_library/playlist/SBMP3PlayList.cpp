@@ -3,8 +3,10 @@
 #include "about/AboutBox.h"
 #include "ControlFace.h"
 #include "LookupTables.h"
+#include "MemberCalls.h"
 #include "RaisedError.h"
 #include "SharedText.h"
+#include "playlist/EntryCollection.h"
 #include "playlist/PlayListEntry.h"
 #include "playlist/PlayListFile.h"
 #include "playlist/PlayListOrder.h"
@@ -20,8 +22,6 @@ namespace SonbrelMP3 {
 
 namespace {
 
-constexpr std::int32_t kInsufficientMemoryError = 30104;
-
 const QString kAddEntrySource = QStringLiteral("SonbrelMP3.SBMP3PlayList.AddEntry");
 // RemoveEntry's error names no source of its own; it carries the member's
 // name in the same form as AddEntry's.
@@ -30,12 +30,32 @@ const QString kRemoveEntrySource = QStringLiteral("SonbrelMP3.SBMP3PlayList.Remo
 }  // namespace
 
 SBMP3PlayList::SBMP3PlayList(QWidget *parent, AudioEngine &engine)
-    : QWidget(parent), engine_(engine), random_(std::make_unique<SystemRandomSource>())
+    : QWidget(parent),
+      engine_(engine),
+      collection_(std::make_unique<EntryCollection>()),
+      entries_(*collection_),
+      random_(std::make_unique<SystemRandomSource>())
 {
     setFixedSize(kControlSize, kControlSize);
 }
 
 SBMP3PlayList::~SBMP3PlayList() = default;
+
+bool SBMP3PlayList::event(QEvent *event)
+{
+    return countMetaCall(metaCallDepth_, event, [this](QEvent *e) { return QWidget::event(e); });
+}
+
+template <typename Body>
+auto SBMP3PlayList::raising(Body &&body)
+{
+    return callMember(*this, memberDepth_, sender() != nullptr || metaCallDepth_ > 0, std::forward<Body>(body));
+}
+
+std::int32_t SBMP3PlayList::Count() const
+{
+    return entries_.Count();
+}
 
 void SBMP3PlayList::About()
 {
@@ -52,28 +72,30 @@ void SBMP3PlayList::setRandomSource(std::unique_ptr<RandomSource> random)
 
 bool SBMP3PlayList::AddEntry(const QString &Filename, qint32 BeforeFile, qint32 AfterFile, const QString &Key)
 {
-    runStep([&] { random_->reseedFromClock(); });
-    auto entry = std::make_shared<PlayListEntry>(engine_);
-    std::int32_t code = 0;
-    runStep([&] { code = entry->SetFileName(Filename); });
-    if (code != 0)
-        raiseCode(code);
-    if (!Key.isEmpty()) {
-        entry->SetKey(Key);
-        if (!entries_.Add(entry, Key, BeforeFile, AfterFile))
-            throw RaisedError(457, kAddEntrySource,
-                              QStringLiteral("This key is already associated with an element of this collection."));
-    } else if (!entries_.Add(entry, {}, BeforeFile, AfterFile)) {
-        // A place that does not exist: the entry is not in the list, so its
-        // length must not count, and the caller hears of it.
-        const qint32 place = BeforeFile > 0 ? BeforeFile : AfterFile;
-        throw RaisedError(30078, kAddEntrySource,
-                          QStringLiteral("There is no PlayList entry %1.").arg(place));
-    }
-    std::int16_t length = 0;
-    runStep([&] { length = entry->TrackLength(); });
-    totalTime_ += length;
-    return true;
+    return raising([&] {
+        runStep([&] { random_->reseedFromClock(); });
+        auto entry = std::make_shared<PlayListEntry>(engine_);
+        std::int32_t code = 0;
+        runStep([&] { code = entry->SetFileName(Filename); });
+        if (code != 0)
+            entry->raiseResult(code);
+        if (!Key.isEmpty()) {
+            entry->SetKey(Key);
+            if (!entries_.Add(entry, Key, BeforeFile, AfterFile))
+                throw RaisedError(kKeyInUseError, kAddEntrySource,
+                                  QStringLiteral("This key is already associated with an element of this collection."));
+        } else if (!entries_.Add(entry, {}, BeforeFile, AfterFile)) {
+            // A place that does not exist: the entry is not in the list, so its
+            // length must not count, and the caller hears of it.
+            const qint32 place = BeforeFile > 0 ? BeforeFile : AfterFile;
+            throw RaisedError(kNoPlayListEntryError, kAddEntrySource,
+                              QStringLiteral("There is no PlayList entry %1.").arg(place));
+        }
+        std::int16_t length = 0;
+        runStep([&] { length = entry->TrackLength(); });
+        totalTime_ += length;
+        return true;
+    });
 }
 
 void SBMP3PlayList::Clear()
@@ -96,35 +118,43 @@ void SBMP3PlayList::withSource(const QString &member, Step &&step)
     } catch (const std::bad_alloc &) {
         // A list too large for the memory there is: an error of the table,
         // never an exception the host does not know.
-        throw RaisedError(kInsufficientMemoryError, QStringLiteral("SonbrelMP3.SBMP3PlayList.") + member,
-                          ErrorText(kInsufficientMemoryError));
+        throw RaisedError(kOutOfMemoryError, QStringLiteral("SonbrelMP3.SBMP3PlayList.") + member,
+                          ErrorText(kOutOfMemoryError));
     }
 }
 
 void SBMP3PlayList::LoadPlayList(const QVariant &Filename)
 {
-    const std::optional<QString> name = Filename.isValid() ? std::optional(Filename.toString()) : std::nullopt;
-    withSource(QStringLiteral("LoadPlayList"), [&] {
-        loadPlayListFile(
-            playListFile_, name, [&] { Clear(); }, [&](const QString &path) { AddEntry(path); });
+    raising([&] {
+        const std::optional<QString> name = Filename.isValid() ? std::optional(Filename.toString()) : std::nullopt;
+        withSource(QStringLiteral("LoadPlayList"), [&] {
+            loadPlayListFile(
+                playListFile_, name, [&] { Clear(); }, [&](const QString &path) { AddEntry(path); });
+        });
     });
 }
 
 void SBMP3PlayList::SavePlayList(const QVariant &Filename)
 {
-    const std::optional<QString> name = Filename.isValid() ? std::optional(Filename.toString()) : std::nullopt;
-    withSource(QStringLiteral("SavePlayList"), [&] { savePlayListFile(playListFile_, name, entries_); });
+    raising([&] {
+        const std::optional<QString> name = Filename.isValid() ? std::optional(Filename.toString()) : std::nullopt;
+        withSource(QStringLiteral("SavePlayList"), [&] { savePlayListFile(playListFile_, name, entries_); });
+    });
 }
 
 void SBMP3PlayList::MovePlayListEntry(qint32 FileToMove, qint32 MoveTo, qint32 TargetFile)
 {
-    // Its one error carries an empty source text on purpose.
-    SonbrelMP3::MovePlayListEntry(entries_, FileToMove, MoveTo, TargetFile, *random_);
+    raising([&] {
+        // Its one error carries an empty source text on purpose.
+        SonbrelMP3::MovePlayListEntry(entries_, FileToMove, MoveTo, TargetFile, *random_);
+    });
 }
 
 void SBMP3PlayList::Sort(qint32 SortType, qint32 SortOrder)
 {
-    withSource(QStringLiteral("Sort"), [&] { SonbrelMP3::Sort(entries_, SortType, SortOrder, *random_); });
+    raising([&] {
+        withSource(QStringLiteral("Sort"), [&] { SonbrelMP3::Sort(entries_, SortType, SortOrder, *random_); });
+    });
 }
 
 void SBMP3PlayList::setFilename(const QString &value)
@@ -178,20 +208,22 @@ QVariantList SBMP3PlayList::NewEnum() const
 
 void SBMP3PlayList::RemoveEntry(const QVariant &Index)
 {
-    const auto index = readIndex(Index);
-    const auto found = lookUp(index);
-    if (!found)
-        throw RaisedError(30078, kRemoveEntrySource,
-                          QStringLiteral("There is no PlayList entry ") + index.text + QStringLiteral("."));
-    std::int16_t length = 0;
-    runStep([&] { length = found->TrackLength(); });
-    totalTime_ -= length;
-    if (index.isKey)
-        entries_.Remove(index.key);
-    else
-        entries_.Remove(index.position);
-    if (totalTime_ < 0.0)
-        totalTime_ = 0.0;
+    raising([&] {
+        const auto index = readIndex(Index);
+        const auto found = lookUp(index);
+        if (!found)
+            throw RaisedError(kNoPlayListEntryError, kRemoveEntrySource,
+                              QStringLiteral("There is no PlayList entry ") + index.text + QStringLiteral("."));
+        std::int16_t length = 0;
+        runStep([&] { length = found->TrackLength(); });
+        totalTime_ -= length;
+        if (index.isKey)
+            entries_.Remove(index.key);
+        else
+            entries_.Remove(index.position);
+        if (totalTime_ < 0.0)
+            totalTime_ = 0.0;
+    });
 }
 
 void SBMP3PlayList::ReadProperties(platform::PropertyBag &bag)

@@ -3,7 +3,6 @@
 #include "ContainerSite.h"
 #include "HostedControl.h"
 #include "PropertyBag.h"
-#include "playlist/EntryCollection.h"
 
 #include <QVariant>
 #include <QVariantList>
@@ -15,6 +14,7 @@ namespace SonbrelMP3 {
 
 class AudioEngine;
 AudioEngine &processEngine();
+class EntryCollection;
 class PlayListEntry;
 class RandomSource;
 
@@ -24,8 +24,11 @@ class RandomSource;
 // nothing but its 32 x 32 picture and raises no events.
 //
 // Members go on after a failing inner step and raise only the errors they
-// name: AddEntry (the entry's code, or 457 for a key in use), RemoveEntry
-// (30078), and the errors of loading, saving, moving and sorting.
+// name (RaisedError, numbers in ErrorNumbers.h): AddEntry (the entry's code,
+// 457 for a key in use, 30078 for a place that does not exist), RemoveEntry
+// (30078), LoadPlayList and SavePlayList (30077, 52, 53, 75, 76),
+// MovePlayListEntry and Sort. Called directly or by name they throw;
+// delivered by a Qt signal connection they emit Error instead.
 class SBMP3PlayList : public QWidget, public platform::HostedControl {
     Q_OBJECT
     Q_INTERFACES(platform::HostedControl)
@@ -63,7 +66,7 @@ public:
     Q_INVOKABLE void MovePlayListEntry(qint32 FileToMove, qint32 MoveTo, qint32 TargetFile = 0);
     // Sorts (SonbrelPlayListSortType, SonbrelPlayListSortOrder) or shuffles.
     Q_INVOKABLE void Sort(qint32 SortType, qint32 SortOrder);
-    std::int32_t Count() const { return entries_.Count(); }
+    std::int32_t Count() const;
     QString Filename() const { return playListFile_; }
     void setFilename(const QString &value);
     // The entry at a position (a number) or with a key (a text); nullptr
@@ -89,7 +92,13 @@ public:
     // The image the control shows in its container.
     static const QPixmap &controlImage();
 
+signals:
+    // An error of a member that a signal connection delivered, which a
+    // direct call would have raised.
+    void Error(qint32 Number, const QString &Source, const QString &Description);
+
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
@@ -105,13 +114,20 @@ private:
     std::shared_ptr<PlayListEntry> lookUp(const Index &index) const;
     template <typename Step>
     void withSource(const QString &member, Step &&step);
+    template <typename Body>
+    auto raising(Body &&body);
 
     AudioEngine &engine_;
-    EntryCollection entries_;
+    // The collection lives apart, so that this public header need not
+    // include the collection's private one.
+    std::unique_ptr<EntryCollection> collection_;
+    EntryCollection &entries_;
     std::unique_ptr<RandomSource> random_;
     double totalTime_ = 0.0;
     QString playListFile_;
     platform::ContainerSite *site_ = nullptr;
+    int memberDepth_ = 0;
+    int metaCallDepth_ = 0;
 };
 
 }  // namespace SonbrelMP3

@@ -15,6 +15,8 @@ constexpr int kArtistOffset = 33;
 constexpr int kAlbumOffset = 63;
 constexpr int kYearOffset = 93;
 constexpr int kCommentOffset = 97;
+constexpr int kTrackMarkOffset = 125;
+constexpr int kTrackOffset = 126;
 constexpr int kGenreOffset = 127;
 
 QString textAt(const TagBlock &block, int offset, int width)
@@ -52,7 +54,12 @@ std::optional<TagFields> parseTagBlock(const TagBlock &block)
     fields.artist = textAt(block, kArtistOffset, kTagTextWidth);
     fields.album = textAt(block, kAlbumOffset, kTagTextWidth);
     fields.year = textAt(block, kYearOffset, kTagYearWidth);
-    fields.comment = textAt(block, kCommentOffset, kTagTextWidth);
+    if (block[kTrackMarkOffset] == '\0' && block[kTrackOffset] != '\0') {
+        fields.comment = textAt(block, kCommentOffset, kTagShortCommentWidth);
+        fields.track = static_cast<unsigned char>(block[kTrackOffset]);
+    } else {
+        fields.comment = textAt(block, kCommentOffset, kTagTextWidth);
+    }
     fields.genre = static_cast<unsigned char>(block[kGenreOffset]);
     return fields;
 }
@@ -67,9 +74,20 @@ TagBlock buildTagBlock(const TagFields &fields)
     putText(block, kArtistOffset, kTagTextWidth, fields.artist);
     putText(block, kAlbumOffset, kTagTextWidth, fields.album);
     putText(block, kYearOffset, kTagYearWidth, fields.year);
-    putText(block, kCommentOffset, kTagTextWidth, fields.comment);
+    if (fitsTagBlock(fields.track)) {
+        putText(block, kCommentOffset, kTagShortCommentWidth, fields.comment);
+        block[kTrackMarkOffset] = '\0';
+        block[kTrackOffset] = static_cast<char>(static_cast<unsigned char>(fields.track));
+    } else {
+        putText(block, kCommentOffset, kTagTextWidth, fields.comment);
+    }
     block[kGenreOffset] = static_cast<char>(static_cast<unsigned char>(fields.genre));
     return block;
+}
+
+bool fitsTagBlock(std::int16_t track)
+{
+    return track >= 1 && track <= 255;
 }
 
 }  // namespace SonbrelMP3

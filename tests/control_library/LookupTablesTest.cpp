@@ -1,3 +1,5 @@
+#include "ControlHost.h"
+#include "ErrorNumbers.h"
 #include "LookupTables.h"
 #include "RaisedError.h"
 #include "TextHelpers.h"
@@ -14,6 +16,18 @@
 
 namespace SonbrelMP3 {
 namespace {
+
+// The control host's numbers, as a host of the library finds them named.
+static_assert(kHostOutOfMemoryError == platform::kErrorOutOfMemory);
+static_assert(kInternalError == platform::kErrorInternal);
+static_assert(kTypeMismatchError == platform::kErrorTypeMismatch);
+static_assert(kEngineMissingError == platform::kErrorCannotLoadLibrary);
+static_assert(kObjectNotSetError == platform::kErrorObjectNotSet);
+static_assert(kPropertyReadOnlyError == platform::kErrorPropertyReadOnly);
+static_assert(kCannotCreateObjectError == platform::kErrorCannotCreateObject);
+static_assert(kNoSuchMemberError == platform::kErrorNoSuchMember);
+static_assert(kWrongArgumentCountError == platform::kErrorWrongArgumentCount);
+static_assert(kEngineFunctionMissingError == platform::kErrorNoSuchEntryPoint);
 
 TEST(ErrorText, EveryRowReadsExactly)
 {

@@ -1,6 +1,7 @@
 # Script mode: see CMakeLists.txt beside this file.
 set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
 
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -12,6 +13,33 @@ endfunction()
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
+# Nothing of the engine's C interface reaches a host.
+file(GLOB_RECURSE installed_headers ${prefix}/include/*.h)
+foreach(header IN LISTS installed_headers)
+    file(READ ${header} text)
+    string(TOLOWER "${text}" text)
+    if(text MATCHES "sonbrel_mp3|sbmp3_")
+        message(FATAL_ERROR "${header} shows the engine's C interface")
+    endif()
+endforeach()
+
+# Plays `song` (a fresh copy of a test file) with `program`; what the device
+# would have heard goes to a file through SDL's disk driver.
+function(run_consumer program name)
+    set(song ${WORK_DIR}/${name}.mp3)
+    file(COPY_FILE ${DATA_DIR}/left_only.mp3 ${song})
+    set(heard ${WORK_DIR}/${name}-heard.raw)
+    run(${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=${heard}
+        ${program} ${song} ${WORK_DIR})
+    if(NOT last_output MATCHES "^ok\\|Consumer Title\\|5\\|1 band\\|1 entry\\|1 end\n1 2 host 0")
+        message(FATAL_ERROR "unexpected output of ${program}: ${last_output}")
+    endif()
+    file(SIZE ${heard} heard_bytes)
+    if(heard_bytes LESS 100000)
+        message(FATAL_ERROR "${program} played only ${heard_bytes} bytes of sound")
+    endif()
+endfunction()
+
 string(REPLACE ";" " " flags "${EXTRA_FLAGS}")
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/consumer -G ${GENERATOR}
     -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
@@ -19,10 +47,7 @@ run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/consumer -G ${GENERATOR}
     "-DCMAKE_CXX_FLAGS=${flags}"
     "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/consumer)
-run(${WORK_DIR}/consumer/consumer)
-if(NOT last_output MATCHES "Can't find specified file. \\(File not found\\)\\|SynthPop")
-    message(FATAL_ERROR "unexpected output of the consumer: ${last_output}")
-endif()
+run_consumer(${WORK_DIR}/consumer/consumer package)
 
 # The same program built with the flags that pkg-config gives.
 file(GLOB_RECURSE pc_files ${prefix}/*/TarnelMP3.pc)
@@ -38,4 +63,4 @@ run(${CXX_COMPILER} -std=c++20 -fPIC ${extra} ${CONSUMER_DIR}/main.cpp -o ${WORK
 file(GLOB_RECURSE lib_file ${prefix}/*/libTarnelMP3.so)
 get_filename_component(lib_dir ${lib_file} DIRECTORY)
 set(ENV{LD_LIBRARY_PATH} ${lib_dir})
-run(${WORK_DIR}/pc_consumer)
+run_consumer(${WORK_DIR}/pc_consumer pkg-config)

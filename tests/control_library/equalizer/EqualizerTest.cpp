@@ -62,7 +62,7 @@ TEST_F(EqualizerTest, BandsAreKeyedByTheClampedFrequencyAndSentInTheOrderAdded)
     EXPECT_EQ(raisedBy([&] { eq->RemoveBand(30000); }), 30091);
     eq->RemoveBand(22000);
     eq->RemoveBand(1);
-    eq->RemoveBand(60);  // the last band: nothing is sent
+    eq->RemoveBand(60);  // the last band: no frequencies are sent
 
     const auto sent = engine.callsTo("create_eq");
     ASSERT_EQ(sent.size(), 5U);
@@ -110,20 +110,63 @@ TEST_F(EqualizerTest, OverallGainsClampPerChannelAndAlwaysReachTheEngine)
     EXPECT_EQ(engine.callsTo("set_gain").size(), 5U);
 }
 
-TEST_F(EqualizerTest, ClearTellsTheEngineNothingAndKeepsGainsAndState)
+TEST_F(EqualizerTest, WithoutBandsTheEngineIsFlatAndGainsAndStateStay)
 {
-    add(100);
-    add(200);
-    eq->setGain(sbrMP3LeftChannel, 4.0F);
-    eq->setEnabled(true);
-    EXPECT_EQ(engine.calls.back().arguments, (QVariantList{short(1)}));
-    engine.calls.clear();
+    for (const bool byClear : {true, false}) {
+        add(100)->setGain(-20.0F);
+        add(200)->setGain(-20.0F);
+        eq->setGain(sbrMP3LeftChannel, 4.0F);
+        eq->setEnabled(true);
+        EXPECT_EQ(engine.calls.back().arguments, (QVariantList{short(1)}));
+        engine.calls.clear();
 
+        if (byClear) {
+            eq->Clear();
+        } else {
+            eq->RemoveBand(100);
+            eq->RemoveBand(200);
+        }
+        EXPECT_EQ(eq->BandCount(), 0);
+        ASSERT_FALSE(engine.callsTo("set_eq").empty());
+        EXPECT_EQ(engine.callsTo("set_eq").back().arguments, gainSlots()) << "no -20 dB left in the sound";
+        EXPECT_TRUE(engine.callsTo("eq_state").empty());
+        EXPECT_TRUE(engine.callsTo("set_gain").empty());
+        EXPECT_TRUE(eq->Enabled());
+        EXPECT_EQ(eq->Gain(sbrMP3LeftChannel), 4.0F);
+    }
+}
+
+TEST_F(EqualizerTest, RemovingABandMovesTheGainsOfTheBandsAfterIt)
+{
+    add(100)->setGain(-6.0F);
+    add(200)->setGain(-12.0F);
+    eq->RemoveBand(100);
+    EXPECT_EQ(engine.callsTo("create_eq").back().arguments, (QVariantList{short(1), short(200)}));
+    EXPECT_EQ(engine.callsTo("set_eq").back().arguments, gainSlots(0, -12.0F))
+        << "the engine's first slot is now the 200 Hz band";
+}
+
+TEST_F(EqualizerTest, AClosedGateKeepsChangesFromTheEngineAndSendStateBringsThemAll)
+{
+    bool open = false;
+    eq->setEngineGate([&] { return open; });
+    add(300)->setGain(2.0F);
+    eq->setGain(sbrMP3RightChannel, -1.0F);
+    eq->setEnabled(true);
     eq->Clear();
-    EXPECT_EQ(eq->BandCount(), 0);
+    add(400);
     EXPECT_TRUE(engine.calls.empty());
-    EXPECT_TRUE(eq->Enabled());
-    EXPECT_EQ(eq->Gain(sbrMP3LeftChannel), 4.0F);
+
+    open = true;
+    eq->SendState();
+    EXPECT_EQ(engine.callNames(), (std::vector<std::string>{"eq_state", "create_eq", "set_eq", "set_gain"}));
+    EXPECT_EQ(engine.callsTo("create_eq")[0].arguments, (QVariantList{short(1), short(400)}));
+    EXPECT_EQ(engine.callsTo("set_gain")[0].arguments, (QVariantList{0.0F, -1.0F}));
+
+    engine.calls.clear();
+    eq->setEngineGate({});
+    eq->setEnabled(false);
+    EXPECT_TRUE(engine.calls.empty()) << "an empty gate never opens";
 }
 
 TEST_F(EqualizerTest, HostsReachBandsByNameAndAnUnreachableEngineIsSkipped)
@@ -171,7 +214,7 @@ TEST_F(EqualizerTest, BandsKeepTheEqualizerAliveAndRemovingThemFromWithinIsSafe)
 
     host->RemoveBand(100);
     EXPECT_TRUE(band.expired());
-    host->RemoveBand(200);  // sends nothing, after which the equalizer goes
+    host->RemoveBand(200);  // the equalizer goes once the member is done
     EXPECT_TRUE(watched.expired());
 }
 

@@ -1,8 +1,10 @@
 #include "player/SBMP3Player.h"
 
+#include "Enumerations.h"
 #include "FakeEngine.h"
 #include "RaisedError.h"
 #include "equalizer/Equalizer.h"
+#include "equalizer/EqualizerBand.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,8 @@
 #include <QMetaObject>
 #include <QSignalSpy>
 
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,12 +69,12 @@ protected:
 
 using Calls = std::vector<std::string>;
 
-TEST_F(PlayerTest, AFreshPlayerIsStoppedAndSwitchesTheEqualizerOff)
+TEST_F(PlayerTest, AFreshPlayerIsStoppedWithItsEqualizerOffAndChangesNothingInTheEngine)
 {
     EXPECT_FALSE(player->IsPlaying());
     EXPECT_FALSE(player->IsPaused());
-    ASSERT_EQ(engine.callsTo("eq_state").size(), 1u);
-    EXPECT_EQ(engine.callsTo("eq_state")[0].arguments[0].toInt(), 0);
+    EXPECT_FALSE(player->equalizer().Enabled());
+    EXPECT_TRUE(engine.calls.empty()) << "creating a player leaves another's equalizer alone";
     EXPECT_EQ(player->size(), QSize(32, 32));
     player->resize(100, 60);
     EXPECT_EQ(player->size(), QSize(32, 32)) << "the control snaps back to 32 x 32";
@@ -81,7 +85,8 @@ TEST_F(PlayerTest, StartFromStoppedSendsIntervalWindowAndFileThenRunsTheTimer)
     player->setFilename(kSong);
     engine.calls.clear();
     player->PlayStart();
-    EXPECT_EQ(calls(), (Calls{"set_vu_interval", "play_mp3", "play"}));
+    EXPECT_EQ(calls(), (Calls{"eq_state", "set_eq", "set_gain", "set_vu_interval", "play_mp3", "play"}))
+        << "its own equalizer first, then the start";
     EXPECT_EQ(engine.callsTo("set_vu_interval")[0].arguments[0].toInt(), 100);
     EXPECT_NE(engine.window, nullptr);
     EXPECT_TRUE(player->IsPlaying());
@@ -114,19 +119,42 @@ TEST_F(PlayerTest, AFailedStartRaisesTheEngineResultAndStaysStopped)
     EXPECT_FLOAT_EQ(engine.callsTo("fade_in")[0].arguments[1].toFloat(), 2.5f);
 }
 
-TEST_F(PlayerTest, AnEngineThatCannotBeReachedStartsNothingButRaisesNothing)
+TEST_F(PlayerTest, AStartTheEngineCannotMakeRaisesWhyAndStaysStopped)
 {
     player->setFilename(kSong);
-    engine.unbound = {"play", "set_vu_interval", "play_mp3"};
-    EXPECT_NO_THROW(player->PlayStart());
-    EXPECT_TRUE(player->IsPlaying()) << "a step that cannot be made reads 0";
+    engine.unbound = {"set_vu_interval", "play_mp3", "eq_state"};
+    EXPECT_NO_THROW(player->PlayStart()) << "steps before the start are skipped";
+    EXPECT_TRUE(player->IsPlaying());
+    player->PlayStop();
+
+    struct Case {
+        std::set<std::string> unbound;
+        bool libraryMissing;
+        int number;
+    };
+    for (const Case &test : {Case{{"play"}, false, 453}, Case{{}, true, 48}}) {
+        engine.unbound = test.unbound;
+        engine.libraryMissing = test.libraryMissing;
+        try {
+            player->PlayStart();
+            ADD_FAILURE() << "a start that did not happen was taken for one";
+        } catch (const RaisedError &error) {
+            EXPECT_EQ(error.number(), test.number);
+            EXPECT_EQ(error.source(), QStringLiteral("SBMP3Player"));
+            EXPECT_TRUE(error.description().startsWith(
+                test.libraryMissing ? QStringLiteral("Error in loading DLL") : QStringLiteral("Can't find DLL")))
+                << error.description().toStdString() << ": the binding's reason, not the table's";
+        }
+        EXPECT_FALSE(player->IsPlaying());
+        EXPECT_FALSE(player->finishTimerRunning());
+    }
 }
 
 TEST_F(PlayerTest, StartWhilePlayingStopsFirstAndStartWhilePausedOnlyResumes)
 {
     startPlaying();
     player->PlayStart();
-    EXPECT_EQ(calls(), (Calls{"stop_playing", "set_vu_interval", "play_mp3", "play"}));
+    EXPECT_EQ(calls(), (Calls{"stop_playing", "eq_state", "set_eq", "set_gain", "set_vu_interval", "play_mp3", "play"}));
 
     player->PlayPause();
     EXPECT_TRUE(player->IsPaused());
@@ -226,19 +254,40 @@ TEST_F(PlayerTest, StatusCodesSetTheStateBeforeTheirEvents)
     EXPECT_TRUE(player->IsPlaying()) << "an unknown status changes nothing";
 }
 
-TEST_F(PlayerTest, TheEndCanBeReportedByTheTimerAndAgainByTheStatus)
+TEST_F(PlayerTest, EachEndIsReportedOnceWhicheverNoticeComesFirstAndTheTimerStops)
 {
-    startPlaying();
-    engine.finished = 1;
-    player->tmrIsFinished_Timer();
-    EXPECT_EQ(finished->count(), 1);
-    EXPECT_FALSE(player->IsPlaying());
-    player->tmrIsFinished_Timer();
-    EXPECT_EQ(finished->count(), 1) << "the timer reports only a playing track";
-    EXPECT_TRUE(player->finishTimerRunning()) << "the timer runs on after the end";
-    engine.status = SBMP3_STATUS_ENDED;
+    const auto timerTick = [&] {
+        engine.finished = 1;
+        player->tmrIsFinished_Timer();
+    };
+    const auto statusEnded = [&] {
+        engine.status = SBMP3_STATUS_ENDED;
+        player->UpdateStatus();
+    };
+    const std::vector<std::function<void()>> orders[] = {{timerTick, statusEnded, timerTick},
+                                                         {statusEnded, timerTick, statusEnded}};
+    int ends = 0;
+    player->setFilename(kSong);
+    for (const auto &order : orders) {
+        engine.finished = 0;
+        player->PlayStart();
+        ASSERT_TRUE(player->finishTimerRunning());
+        for (const auto &notice : order)
+            notice();
+        EXPECT_EQ(finished->count(), ++ends) << "one end, one event";
+        EXPECT_FALSE(player->IsPlaying());
+        EXPECT_FALSE(player->finishTimerRunning()) << "nothing to wait for after the end";
+    }
+
+    // A pause keeps the timer; a stop reported by the engine ends it.
+    player->PlayStart();
+    player->PlayPause();
+    EXPECT_TRUE(player->finishTimerRunning());
+    engine.status = SBMP3_STATUS_STOPPED;
     player->UpdateStatus();
-    EXPECT_EQ(finished->count(), 2) << "the status path reports the end once more";
+    EXPECT_FALSE(player->finishTimerRunning());
+    statusEnded();
+    EXPECT_EQ(finished->count(), ends) << "a stopped track has no end to report";
 }
 
 TEST_F(PlayerTest, TheTimerIgnoresATickInsideATickAndSurvivesAnUnreachableEngine)
@@ -278,21 +327,82 @@ TEST_F(PlayerTest, TheEnginesWindowPostsOneCoalescedStatusUpdate)
     EXPECT_EQ(engine.callsTo("get_status").size(), 2u);
 }
 
-TEST_F(PlayerTest, TwoPlayersShareTheOneTrack)
+TEST_F(PlayerTest, AStartTakesTheTrackFromAnotherPlayerWhichStopsQuietly)
 {
     SBMP3Player second(nullptr, engine);
-    startPlaying();
+    QSignalSpy secondFinished(&second, &SBMP3Player::FinishedPlaying);
     second.setFilename(kOther);
-    second.PlayStart();
-    EXPECT_EQ(engine.callsTo("play").back().arguments[0].toString(), kOther);
-    EXPECT_TRUE(player->IsPlaying()) << "the first hears of it only through status";
+    startPlaying();
     engine.status = SBMP3_STATUS_PLAYING;
-    engine.invalidateWindow(); // the window attached last: the second player's
-    QCoreApplication::processEvents();
-    EXPECT_EQ(visualized->count(), 0);
-    engine.status = SBMP3_STATUS_STOPPED;
-    player->UpdateStatus();
+    engine.invalidateWindow(); // queued for the first player
+    second.PlayStart();
+    EXPECT_EQ(calls(), (Calls{"stop_playing", "eq_state", "set_eq", "set_gain", "set_vu_interval", "play_mp3",
+                              "play"}))
+        << "the first track is stopped even when the second does not start";
     EXPECT_FALSE(player->IsPlaying());
+    EXPECT_FALSE(player->finishTimerRunning());
+
+    engine.calls.clear();
+    QCoreApplication::processEvents();
+    player->UpdateStatus();
+    EXPECT_TRUE(engine.callsTo("get_status").empty()) << "the engine's status is the second's";
+    EXPECT_EQ(visualized->count(), 0);
+    engine.finished = 1;
+    player->tmrIsFinished_Timer();
+    second.tmrIsFinished_Timer();
+    engine.status = SBMP3_STATUS_ENDED;
+    player->UpdateStatus();
+    second.UpdateStatus();
+    EXPECT_EQ(finished->count(), 0) << "the first player never hears of the second's end";
+    EXPECT_EQ(secondFinished.count(), 1);
+    player->PlayStop();
+    EXPECT_TRUE(engine.callsTo("stop_playing").empty()) << "a stopped player stops nobody's track";
+
+    // The first player takes the track back; the second stops.
+    engine.finished = 0;
+    second.PlayStart();
+    player->PlayStart();
+    EXPECT_TRUE(player->IsPlaying());
+    EXPECT_FALSE(second.IsPlaying());
+}
+
+TEST_F(PlayerTest, EachPlayerBringsItsOwnEqualizerAndOnlyTheCurrentOneReachesTheEngine)
+{
+    Equalizer &first = player->equalizer();
+    std::int16_t frequency = 1000;
+    first.AddBand(frequency);
+    first.Band(1, sbrEQBandsByIndex)->setGain(-20.0F);
+    first.setGain(sbrMP3LeftChannel, 3.0F);
+    first.setEnabled(true);
+    SBMP3Player second(nullptr, engine);
+    player->setFilename(kSong);
+    second.setFilename(kOther);
+    EXPECT_TRUE(first.Enabled());
+
+    const auto sentOnStart = [&](SBMP3Player &starting) {
+        engine.calls.clear();
+        starting.PlayStart();
+        QVariantList sent;
+        for (const auto &call : engine.calls)
+            if (call.function != "play" && call.function != "stop_playing" && call.function != "set_vu_interval"
+                && call.function != "play_mp3")
+                sent << QString::fromStdString(call.function) << call.arguments;
+        return sent;
+    };
+    QVariantList firstGains(32, 0.0F);
+    firstGains[0] = -20.0F;
+    EXPECT_EQ(sentOnStart(*player), (QVariantList{QStringLiteral("eq_state"), short(1), QStringLiteral("create_eq"), short(1), short(1000),
+                                                  QStringLiteral("set_eq")} + firstGains
+                                     + QVariantList{QStringLiteral("set_gain"), 3.0F, 0.0F}));
+    EXPECT_EQ(sentOnStart(second), (QVariantList{QStringLiteral("eq_state"), short(0), QStringLiteral("set_eq")} + QVariantList(32, 0.0F)
+                                    + QVariantList{QStringLiteral("set_gain"), 0.0F, 0.0F}));
+
+    engine.calls.clear();
+    first.setEnabled(false);
+    first.Band(1, sbrEQBandsByIndex)->setGain(5.0F);
+    EXPECT_TRUE(engine.calls.empty()) << "the second player's sound is the second's";
+    second.equalizer().setEnabled(true);
+    EXPECT_EQ(calls(), Calls{"eq_state"});
 }
 
 TEST_F(PlayerTest, SeeksAreMeasuredFromTheirOriginAndClampedToTheTrack)
@@ -484,7 +594,7 @@ TEST_F(PlayerTest, EveryMemberIsReachableByNameInItsOrder)
     const QMetaObject *meta = player->metaObject();
     const QStringList order =
         QString::fromLatin1(meta->classInfo(meta->indexOfClassInfo("DispatchOrder")).value()).split(QLatin1Char(','));
-    EXPECT_EQ(order.size(), 37);
+    EXPECT_EQ(order.size(), 38);
     for (const QString &name : order) {
         bool found = meta->indexOfProperty(name.toLatin1().constData()) >= 0;
         for (int i = meta->methodOffset(); i < meta->methodCount() && !found; ++i)

@@ -295,23 +295,61 @@ TEST_F(PlayListEntryTest, UnconvertibleStreamFieldsKeepTheirValues)
     EXPECT_EQ(entry.TrackLength(), 300);
 }
 
-TEST_F(PlayListEntryTest, MissingEngineFunctionsAreSkippedAsResultZero)
+TEST_F(PlayListEntryTest, AnEngineThatCannotBeReachedIsReportedAsSuch)
 {
     engine.addFile(kSong).tag = FakeEngine::tagBlock("Title");
-    engine.unbound = {"get_id3_tag"};
-    EXPECT_EQ(entry.SetFileName(kSong), 0) << "an unread tag is like no tag";
-    EXPECT_EQ(entry.ID3Title(), QString());
-
-    engine.unbound = {"set_id3_tag"};
-    entry.setID3Title(QStringLiteral("x"));  // skipped: nothing raised
-
-    engine.unbound = {"get_frame_info"};
-    EXPECT_EQ(entry.SetFileName(kSong), 30075);
+    struct Case {
+        const char *unbound;  // nullptr: no library at all
+        int number;
+    };
+    for (const Case &test : {Case{"get_id3_tag", 453}, Case{"get_frame_info", 453}, Case{nullptr, 48}}) {
+        engine.unbound.clear();
+        engine.libraryMissing = test.unbound == nullptr;
+        if (test.unbound != nullptr)
+            engine.unbound = {test.unbound};
+        EXPECT_EQ(entry.SetFileName(kSong), test.number) << "not 30075: the file was never looked at";
+        EXPECT_EQ(entry.Filename(), QString());
+        const RaisedError error = raisedBy([&] { entry.raiseResult(test.number); });
+        EXPECT_EQ(error.number(), test.number);
+        EXPECT_EQ(error.source(), QStringLiteral("SBMP3Player"));
+        EXPECT_TRUE(error.description().startsWith(test.unbound ? QStringLiteral("Can't find DLL entry point")
+                                                                : QStringLiteral("Error in loading DLL")))
+            << error.description().toStdString();
+    }
 
     engine.unbound.clear();
-    engine.libraryMissing = true;
-    EXPECT_EQ(entry.SetFileName(kSong), 30075);
-    EXPECT_EQ(entry.Filename(), QString());
+    engine.libraryMissing = false;
+    ASSERT_EQ(entry.SetFileName(kSong), 0);
+    engine.unbound = {"set_id3_tag"};
+    EXPECT_EQ(raisedBy([&] { entry.setID3Title(QStringLiteral("x")); }).number(), 453)
+        << "a tag that was not written is no success";
+    expectPlayerError(raisedBy([&] { entry.raiseResult(53); }), 53, "Can't find specified file. (File not found)");
+}
+
+TEST_F(PlayListEntryTest, AVersion11TrackNumberIsReadKeptOnWriteAndWritable)
+{
+    const QByteArray track7 = QByteArray(1, '\0') + char(7);
+    const QByteArray comment = QByteArray("Liner notes") + QByteArray(17, ' ') + track7;
+    engine.addFile(kSong).tag = FakeEngine::tagBlock("Title", "Artist", {}, {}, comment, 17);
+    ASSERT_EQ(entry.SetFileName(kSong), 0);
+    EXPECT_EQ(entry.ID3Track(), 7);
+    EXPECT_EQ(entry.ID3Comment(), QStringLiteral("Liner notes")) << "the comment ends before the track";
+
+    entry.setID3Title(QStringLiteral("Renamed"));
+    EXPECT_EQ(blockField(engine, 125, 2), track7) << "the track survives another field's write";
+    entry.setID3Comment(QString(40, QLatin1Char('c')));
+    EXPECT_EQ(blockField(engine, 97, 30), QByteArray(28, 'c') + track7);
+    EXPECT_EQ(entry.ID3Track(), 7);
+
+    entry.setID3Track(0);
+    EXPECT_EQ(blockField(engine, 125, 2), QByteArray("  ")) << "no track: a 30-character comment again";
+    entry.setID3Track(255);
+    EXPECT_EQ(static_cast<unsigned char>(blockField(engine, 126, 1).at(0)), 255);
+    for (const int bad : {-1, 256}) {
+        const RaisedError error = raisedBy([&] { entry.setID3Track(bad); });
+        EXPECT_EQ(error.number(), 380);
+    }
+    EXPECT_EQ(entry.ID3Track(), 255) << "a refused track writes nothing";
 }
 
 TEST_F(PlayListEntryTest, ClientTextAndKeyAreKeptAsGiven)
@@ -330,7 +368,7 @@ TEST_F(PlayListEntryTest, HostsReachEveryMemberByName)
     ASSERT_GE(order, 0);
     const QStringList members =
         QString::fromLatin1(meta->classInfo(order).value()).split(QLatin1Char(','));
-    EXPECT_EQ(members.size(), 22);
+    EXPECT_EQ(members.size(), 23);
     for (const QString &member : members) {
         const QByteArray name = member.toLatin1();
         const bool isProperty = meta->indexOfProperty(name) >= 0;

@@ -2,6 +2,7 @@
 // beside libTarnelMP3.so.
 
 #include "RaisedError.h"
+#include "playlist/Id3v2Tag.h"
 #include "playlist/PlayListEntry.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +59,29 @@ TEST(PlayListEntryWithEngine, WritesTheTagBackIntoTheFileAndRefusesWhatIsNotAudi
     EXPECT_EQ(refused.SetFileName(kData + QStringLiteral("/random.mp3")), 30075);
     EXPECT_EQ(refused.SetFileName(folder.filePath(QStringLiteral("missing.mp3"))), 53);
     EXPECT_TRUE(refused.Filename().isEmpty());
+}
+
+TEST(PlayListEntryWithEngine, AFileWithOnlyAVersion2TagShowsItAndKeepsBothTagsInStep)
+{
+    QTemporaryDir folder;
+    const QString copy = folder.filePath(QStringLiteral("front.mp3"));
+    ASSERT_TRUE(QFile::copy(kData + QStringLiteral("/id3v2_front.mp3"), copy));
+    const qint64 before = QFileInfo(copy).size();
+
+    PlayListEntry entry;
+    ASSERT_EQ(entry.SetFileName(copy), 0);
+    EXPECT_EQ(entry.ID3Title(), QStringLiteral("Front Title"));
+    EXPECT_EQ(entry.ID3Artist(), QStringLiteral("Front Artist"));
+    entry.setID3Album(QStringLiteral("Front Album"));
+    EXPECT_GT(QFileInfo(copy).size(), before) << "a version 1 block appended";
+    ASSERT_TRUE(readId3v2Tag(copy));
+    EXPECT_EQ(readId3v2Tag(copy)->album, QStringLiteral("Front Album")) << "and the version 2 tag set too";
+
+    PlayListEntry again;
+    ASSERT_EQ(again.SetFileName(copy), 0);
+    EXPECT_EQ(again.ID3Title(), QStringLiteral("Front Title"));
+    EXPECT_EQ(again.ID3Album(), QStringLiteral("Front Album"));
+    EXPECT_EQ(again.TrackLength(), entry.TrackLength()) << "the audio is still read as before";
 }
 
 } // namespace

@@ -163,7 +163,7 @@ TEST_F(PlayListFileTest, ResolvesPathLinesInBothStyles)
     EXPECT_EQ(resolvePlayListPath(u"\\M\\a.mp3"_s, u"D:\\x.m3u"_s), u"c:\\M\\a.mp3"_s);
     EXPECT_EQ(resolve("\\\\srv\\a.mp3"), u"\\\\srv\\a.mp3"_s);
     EXPECT_EQ(resolve("/no/such.mp3"), u"/no/such.mp3"_s) << "a rooted POSIX path, untested";
-    EXPECT_EQ(resolve("both.mp3"), u"both.mp3"_s) << "the current folder comes first";
+    EXPECT_EQ(resolve("both.mp3"), dir.filePath(u"lists/both.mp3"_s)) << "the playlist's folder comes first";
     EXPECT_EQ(resolve("beside.mp3"), dir.filePath(u"lists/beside.mp3"_s));
     EXPECT_EQ(resolve("none.mp3"), QString());
     EXPECT_EQ(resolve(".hidden.mp3"), QString());
@@ -175,6 +175,38 @@ TEST_F(PlayListFileTest, ResolvesPathLinesInBothStyles)
     // the root.
     EXPECT_EQ(resolvePlayListPath(u"etc/passwd"_s, u"/x.m3u"_s), u"/etc/passwd"_s);
     EXPECT_EQ(resolvePlayListPath(u"etc/passwd"_s, u"x.m3u"_s), QString());
+}
+
+TEST_F(PlayListFileTest, ResolvesRelativeLinesWrittenOnWindowsOrPosix)
+{
+    for (const char *folder : {"lists/sub", "here/sub", "here/deep/er"})
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QString::fromLatin1(folder)));
+    for (const char *name : {"lists/sub/song.mp3", "lists/top.mp3", "here/sub/cwd.mp3", "here/deep/er/x.mp3",
+                             "lists/sub\\literal.mp3"})
+        make(QString::fromLatin1(name));
+    const QString playList = dir.filePath(u"lists/x.m3u"_s);
+    ASSERT_TRUE(QDir::setCurrent(dir.filePath(u"here"_s)));
+    const QString here = QDir::currentPath();
+
+    const std::pair<const char *, QString> cases[] = {
+        {"sub/song.mp3", dir.filePath(u"lists/sub/song.mp3"_s)},
+        {"sub\\song.mp3", dir.filePath(u"lists/sub/song.mp3"_s)},
+        {".\\top.mp3", dir.filePath(u"lists/top.mp3"_s)},
+        {"./top.mp3", dir.filePath(u"lists/./top.mp3"_s)},
+        {".\\.\\sub\\song.mp3", dir.filePath(u"lists/sub/song.mp3"_s)},
+        {"sub\\cwd.mp3", here + u"/sub/cwd.mp3"_s},
+        {"deep\\er\\x.mp3", here + u"/deep/er/x.mp3"_s},
+        {"sub\\literal.mp3", dir.filePath(u"lists/sub\\literal.mp3"_s)},
+        {"sub\\none.mp3", QString()},
+        {".\\", QString()},
+    };
+    for (const auto &[line, expected] : cases)
+        EXPECT_EQ(resolvePlayListPath(QString::fromLatin1(line), playList), expected) << line;
+
+    // A whole load: every line becomes an entry.
+    load(make(u"lists/win.m3u"_s, "#EXTM3U\r\n#EXTINF:1,A - B\r\nsub\\song.mp3\r\n.\\top.mp3\r\nsub/cwd.mp3\r\n"));
+    EXPECT_EQ(list, (QStringList{dir.filePath(u"lists/sub/song.mp3"_s), dir.filePath(u"lists/top.mp3"_s),
+                                 here + u"/sub/cwd.mp3"_s}));
 }
 
 TEST_F(PlayListFileTest, LoadsAnyLineEndingAndByteOrderMark)

@@ -2,6 +2,7 @@
 
 #include "FakeEngine.h"
 #include "RaisedError.h"
+#include "playlist/EntryCollection.h"
 #include "playlist/PlayListEntry.h"
 
 #include <gtest/gtest.h>
@@ -67,6 +68,16 @@ TEST_F(PlayListTest, AddEntryPlacesEntriesAndKeepsTheRunningTotal)
     EXPECT_EQ(list.Count(), 5);
     EXPECT_DOUBLE_EQ(list.TotalPlayListTime(), 1100.0);
     EXPECT_EQ(list.PlayListEntries(2)->property("Filename").toString(), file(1));
+}
+
+TEST_F(PlayListTest, AMissingEngineIsReportedAsSuchNotAsAFileThatIsNoAudio)
+{
+    engine.libraryMissing = true;
+    const auto error = raisedBy([&] { list.AddEntry(file(1)); });
+    EXPECT_EQ(error.number(), 48);
+    EXPECT_EQ(error.source(), QStringLiteral("SBMP3Player"));
+    EXPECT_TRUE(error.description().startsWith(QStringLiteral("Error in loading DLL"))) << error.description().toStdString();
+    EXPECT_EQ(list.Count(), 0);
 }
 
 TEST_F(PlayListTest, AKeyInUseWhateverItsCaseAddsNothing)

@@ -75,6 +75,34 @@ TEST(TagBlock, WritesSpacePaddedAndCutFields)
     EXPECT_EQ(static_cast<unsigned char>(buildTagBlock(fields)[127]), 255);
 }
 
+TEST(TagBlock, AVersion11TrackNumberEndsTheComment)
+{
+    const QByteArray nul(1, '\0');
+    struct Case {
+        QByteArray commentBytes;  // the block's 30 comment bytes
+        int comment;              // the width read as comment
+        int track;
+    };
+    for (const Case &test : {Case{QByteArray(28, 'c') + nul + char(5), 28, 5},
+                             Case{QByteArray(28, 'c') + nul + char(255), 28, 255},
+                             Case{QByteArray(29, 'c') + char(5), 30, 0},
+                             Case{QByteArray(28, 'c') + nul + nul, 30, 0}}) {
+        const auto fields = parseTagBlock(FakeEngine::tagBlock("T", {}, {}, {}, test.commentBytes));
+        ASSERT_TRUE(fields);
+        EXPECT_EQ(fields->comment.size(), test.comment);
+        EXPECT_EQ(fields->track, test.track);
+    }
+
+    TagFields fields;
+    fields.comment = QString(30, QLatin1Char('c'));
+    for (const auto &[track, bytes] : {std::pair<int, QByteArray>{12, QByteArray(28, 'c') + nul + char(12)},
+                                       {0, QByteArray(30, 'c')},
+                                       {300, QByteArray(30, 'c')}}) {
+        fields.track = static_cast<std::int16_t>(track);
+        EXPECT_EQ(bytesOf(buildTagBlock(fields), 97, 30), bytes) << track;
+    }
+}
+
 TEST(FrameInfoConversion, NumbersRoundHalfToEvenAndMustFit)
 {
     EXPECT_EQ(toInt16(u" 12 "), 12);
