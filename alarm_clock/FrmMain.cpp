@@ -3,9 +3,12 @@
 #include "FrmOptions.h"
 
 #include "ClockFonts.h"
+#include "DesktopNotifier.h"
 #include "DisplayPanel.h"
 #include "KestrumArt.h"
 #include "KestrumLog.h"
+#include "ModalDialogs.h"
+#include "SleepWatcher.h"
 #include "ui_FrmMain.h"
 
 #include <QAction>
@@ -17,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPixmap>
@@ -35,6 +39,8 @@ constexpr int kSecondPixels = 26;  // seconds
 constexpr int kHalfPixels = 20;    // AM / PM
 constexpr int kAlarmPixels = 20;   // the alarm-time fields
 constexpr int kMessagePixels = 20; // the alarm message
+constexpr int kNoticePixels = 13;  // the notice below it
+const QColor kNoticeColour = kRingingColour.lighter(120);
 constexpr int kPicturePixels = 26; // picAl, picAlON
 
 // Makes `label` a row of lit segments in `font`, wide enough for the widest
@@ -87,6 +93,7 @@ FrmMain::FrmMain(FrmMainParts parts, QWidget *parent)
       tmrNap_(std::move(parts.tmrNap)),
       player_(std::move(parts.player)),
       bell_(std::move(parts.bell)),
+      notifier_(std::move(parts.notifier)),
       ui_(std::make_unique<Ui::frmMain>())
 {
     const QIcon icon = programIcon();
@@ -99,24 +106,35 @@ FrmMain::FrmMain(FrmMainParts parts, QWidget *parent)
     if (!clock_)
         clock_ = std::make_unique<SystemClock>();
     if (!tmrFlash_)
-        tmrFlash_ = std::make_unique<QtTimer>();
+        tmrFlash_ = std::make_unique<SecondAlignedTimer>();
     if (!tmrNap_)
         tmrNap_ = std::make_unique<QtTimer>();
     if (!bell_)
-        bell_ = std::make_unique<ApplicationBell>();
+        bell_ = std::make_unique<AlarmBell>();
     if (!player_)
         player_ = ControlPlayer::create(host_, this, &site_);
+    if (!notifier_)
+        notifier_ = std::make_unique<DesktopNotifier>();
 
     settings_ = defaultSettings(programFolder_);
     alarm_ = std::make_unique<AlarmClock>(settings_, *clock_, *tmrFlash_, *tmrNap_, *player_, *this, *bell_,
                                           defaultTunePath());
+    alarm_->setNotifier(notifier_.get());
+    alarm_->setWakeSettings(&wake_);
 
     connect(&tray_, &NotifyIcon::callback, this, &FrmMain::onTrayCallback);
+    // After sleep the alarm looks at once for a minute it missed.
+    sleepWatcher_ = new SleepWatcher(QDBusConnection::systemBus(), this);
+    connect(sleepWatcher_, &SleepWatcher::resumed, this, [this] { alarm_->checkNow(); });
+    // The space bar snoozes a ringing alarm in every window of the program.
+    qApp->installEventFilter(this);
 }
 
 FrmMain::~FrmMain()
 {
-    // The alarm first: it detaches itself from the timers and the player.
+    qApp->removeEventFilter(this);
+    // The alarm first: it detaches itself from the timers, the player and
+    // the notifications.
     alarm_.reset();
 }
 
@@ -168,6 +186,18 @@ void FrmMain::buildWindow()
     }
     lblMessage->hide();
 
+    QLabel *lblNotice = ui_->lblNotice;
+    {
+        QFont font = lblNotice->font();
+        font.setPixelSize(kNoticePixels);
+        font.setBold(true);
+        lblNotice->setFont(font);
+        QPalette palette = lblNotice->palette();
+        palette.setColor(QPalette::WindowText, kNoticeColour);
+        lblNotice->setPalette(palette);
+    }
+    lblNotice->hide();
+
     // The alarm controls.
     const QFont alarmDigits = fonts.sevenSegment(kAlarmPixels);
     const auto alarmField = [&](QLabel *label, const QFont &font, const QString &widest) {
@@ -197,6 +227,13 @@ void FrmMain::buildMenu()
             item->setObjectName(QStringLiteral("mnuDash"));
     }
 
+    // While the alarm rings the menu starts with "Snooze" and a separator.
+    mnuSnooze_ = new QAction(QStringLiteral("Snooze"), this);
+    mnuSnooze_->setObjectName(QStringLiteral("mnuSnooze"));
+    snoozeDash_ = new QAction(this);
+    snoozeDash_->setSeparator(true);
+    connect(mnuSnooze_, &QAction::triggered, this, [this] { alarm_->snooze(); });
+
     connect(ui_->mnuOpen, &QAction::triggered, this, [this] { openFromTray(); });
     connect(ui_->mnuOption, &QAction::triggered, this, [this] { emit optionsRequested(false); });
     connect(ui_->mnuExit, &QAction::triggered, this, &FrmMain::onExit);
@@ -214,12 +251,29 @@ void FrmMain::startUp()
     frmUp_ = true;
     alarm_->startUp(); // refreshClock, editField = 1, disarmed, tmrFlash running
     loadSettings();
+    wake_ = loadWakeSettings();
     showEditField();
+    showStartNotices();
     if (settings_.startInTray == 1) {
         sendToTray();
     } else {
         show();
         focusSnooze();
+    }
+}
+
+// What keeps the alarm from waking its user as set is said once, at start.
+void FrmMain::showStartNotices()
+{
+    const auto *control = dynamic_cast<const ControlPlayer *>(player_.get());
+    if (control != nullptr && control->creationError()) {
+        const QString text = QStringLiteral("No tune can play (%1) \u2014 the alarm will ring its bell")
+                                 .arg(control->creationError()->description());
+        showNotice(text);
+        notifier_->showNotice(text);
+    } else if (loaded_.unreadableAlarmLine) {
+        showNotice(QStringLiteral("The alarm time \"%1\" in %2 cannot be read \u2014 1:01 AM is used until you set it")
+                       .arg(*loaded_.unreadableAlarmLine, QString::fromLatin1(kSettingsFileName)));
     }
 }
 
@@ -232,11 +286,10 @@ void FrmMain::loadSettings()
     }
     loadedAlarmText_ = settings_.alarmText;
     alarm_->showAlarmTextFields();
-    if (alarm_->alarmHour() + alarm_->alarmMinute() + alarm_->alarmHalf() != settings_.alarmText) {
+    if (loaded_.unreadableAlarmLine) {
         qCWarning(kestrumLog).noquote()
-            << QStringLiteral("the alarm time \"%1,%2,%3\" in %4 is not a time of the clock; "
-                              "it never fires until it is changed with + or - or the alarm is set.")
-                   .arg(loaded_.alarmHour, loaded_.alarmMinute, loaded_.alarmHalf, QDir::toNativeSeparators(path));
+            << QStringLiteral("the alarm time \"%1\" in %2 cannot be read; 1:01 AM is used until it is set.")
+                   .arg(*loaded_.unreadableAlarmLine, QDir::toNativeSeparators(path));
     }
     ui_->lblMessage->setText(settings_.alarmMessage);
 }
@@ -249,6 +302,7 @@ bool FrmMain::saveSettings()
         loaded_.alarmHour = alarm_->alarmHour();
         loaded_.alarmMinute = alarm_->alarmMinute();
         loaded_.alarmHalf = alarm_->alarmHalf();
+        loaded_.unreadableAlarmLine.reset();
         loadedAlarmText_ = settings_.alarmText;
     }
     return saveSettingsFile(settingsPath(), settings_, loaded_);
@@ -330,10 +384,11 @@ void FrmMain::onTrayCallback(uint window, uint callbackMessage, uint mouseMessag
 FrmOptions *FrmMain::showOptions(bool modal)
 {
     auto *dialog = new FrmOptions(settings_, host_, programFolder_, this);
+    dialog->setWakeSettings(&wake_);
     // "Okay" shows the new message at once.
     dialog->setMessageShown([this](const QString &text) { ui_->lblMessage->setText(text); });
     if (modal) {
-        dialog->exec();
+        execReleasable(*dialog);
         delete dialog;
         focusSnooze();
         return nullptr;
@@ -365,6 +420,13 @@ void FrmMain::changeEvent(QEvent *event)
 
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress && alarm_->state() == AlarmState::Ringing) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier && watched->isWidgetType()) {
+            alarm_->snooze();
+            return true;
+        }
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         const int field = watched == ui_->txtAlHr ? AlarmClock::HourField
                           : watched == ui_->txtAlMin ? AlarmClock::MinuteField
@@ -443,6 +505,46 @@ void FrmMain::setToggle(bool checked, const QString &caption)
 void FrmMain::focusSnooze()
 {
     ui_->cmdSnooze->setFocus(Qt::OtherFocusReason);
+}
+
+void FrmMain::bringToFront()
+{
+    releaseModalDialogs();
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+    // Where the window manager keeps a window from taking the focus, it
+    // marks it as asking for attention instead.
+    QApplication::alert(this);
+    focusSnooze();
+}
+
+void FrmMain::ringingChanged(bool ringing)
+{
+    QMenu *menu = ui_->mnuMenu;
+    if (ringing) {
+        QAction *first = menu->actions().value(0);
+        menu->insertAction(first, mnuSnooze_);
+        menu->insertAction(first, snoozeDash_);
+    } else {
+        menu->removeAction(mnuSnooze_);
+        menu->removeAction(snoozeDash_);
+    }
+}
+
+void FrmMain::showNotice(const QString &text)
+{
+    ui_->lblNotice->setText(text);
+    ui_->lblNotice->setToolTip(text);
+    ui_->lblNotice->setVisible(!text.isEmpty());
+}
+
+QString FrmMain::notice() const
+{
+    return ui_->lblNotice->isHidden() ? QString() : ui_->lblNotice->text();
 }
 
 }  // namespace kestrum

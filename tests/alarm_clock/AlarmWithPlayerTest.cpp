@@ -192,23 +192,54 @@ TEST_F(AlarmWithPlayerTest, AMissingTuneStillSoundsWithTheDefaultTune)
     w.alarm().disarm();
 }
 
-TEST_F(AlarmWithPlayerTest, WithNoTuneThatPlaysTheBellRings)
+// Neither the chosen tune nor the default one is there: the alarm bell, a
+// tone the program makes, is heard through the sound device until Snooze.
+TEST_F(AlarmWithPlayerTest, WithNoTuneThatPlaysTheBellIsHeard)
 {
-    // Neither the chosen tune nor the default one is there.
     writeAlarmSettings(QDir(program).filePath(QStringLiteral("gone.mp3")) + QStringLiteral(",Gone"));
-    auto window = startWindow();
-    FrmMain &w = *window;
+    FrmMainParts parts = fakes.make(program, /*realPlayer=*/true);
+    parts.bell.reset(); // the window's own bell
+    FrmMain w(std::move(parts));
+    w.notifyIcon().setDesktopHasTray([] { return true; });
+    w.startUp();
 
     w.alarm().arm();
     fakes.secondAt(7, 5, 0);
     EXPECT_FALSE(w.player().IsPlaying());
+    EXPECT_TRUE(w.alarm().belling());
     EXPECT_EQ(w.alarm().state(), AlarmState::Ringing);
-    EXPECT_GE(fakes.bell->rings, 1);
     EXPECT_TRUE(control(w, "lblMessage")->isVisible());
-    for (int second = 1; second <= 6; ++second)
+    EXPECT_EQ(w.notice(), QString::fromUtf8("Tune not found: gone.mp3 \u2014 ringing the alarm bell"));
+
+    // The bell's tone goes to the device as 16-bit samples, about -3 dBFS
+    // at its peaks, and goes on while it rings.
+    const auto peak = [&] {
+        QFile file(heard);
+        if (!file.open(QIODevice::ReadOnly))
+            return 0.0;
+        const QByteArray bytes = file.readAll();
+        int largest = 0;
+        for (qsizetype i = 0; i + 2 <= bytes.size(); i += 2) {
+            qint16 sample = 0;
+            std::memcpy(&sample, bytes.constData() + i, 2);
+            largest = std::max(largest, std::abs(int{sample}));
+        }
+        return largest / 32768.0;
+    };
+    ASSERT_TRUE(waitUntil([&] { return peak() > 0.5; }, 5000)) << "the bell was not heard";
+    EXPECT_NEAR(20 * std::log10(peak()), -3.0, 0.2);
+    clearHeard();
+    for (int second = 1; second <= 3; ++second)
         fakes.secondAt(7, 5, second);
-    EXPECT_GE(fakes.bell->rings, 3) << "the bell goes on every few seconds";
-    EXPECT_EQ(soundingSamples(), 0u);
+    EXPECT_TRUE(waitUntil([&] { return peak() > 0.5; }, 5000)) << "the bell stopped by itself";
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_FALSE(w.alarm().belling());
+    EXPECT_EQ(w.alarm().state(), AlarmState::Quiet);
+    QTest::qWait(200);
+    clearHeard();
+    QTest::qWait(300);
+    EXPECT_LT(peak(), 0.01) << "the bell still rings after Snooze";
 }
 
 }  // namespace

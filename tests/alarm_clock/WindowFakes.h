@@ -24,6 +24,7 @@ struct FakeParts {
     FakeTimer *nap = nullptr;
     FakePlayer *player = nullptr; // null when the real player is used
     FakeBell *bell = nullptr;
+    FakeNotifier *notifier = nullptr;
 
     // `realPlayer`: leave the player out, so the window creates mpp2 by ProgID.
     FrmMainParts make(const QString &programFolder, bool realPlayer = false)
@@ -33,11 +34,13 @@ struct FakeParts {
         auto f = std::make_unique<FakeTimer>();
         auto n = std::make_unique<FakeTimer>();
         auto b = std::make_unique<FakeBell>();
-        clock = c.get(), flash = f.get(), nap = n.get(), bell = b.get();
+        auto note = std::make_unique<FakeNotifier>();
+        clock = c.get(), flash = f.get(), nap = n.get(), bell = b.get(), notifier = note.get();
         parts.clock = std::move(c);
         parts.tmrFlash = std::move(f);
         parts.tmrNap = std::move(n);
         parts.bell = std::move(b);
+        parts.notifier = std::move(note);
         if (!realPlayer) {
             auto p = std::make_unique<FakePlayer>();
             player = p.get();
