@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTime>
 
 #include <cstdio>
 
@@ -169,6 +170,8 @@ void FrmMain::buildWindow()
     picDisplay->addGhost(ui_->txtMin, QStringLiteral("88"));
     picDisplay->addGhost(ui_->txtSec, QStringLiteral("88"));
     picDisplay->addGhost(ui_->txtAMPM, QStringLiteral("~~"));
+    if (kestrumTimingLog().isDebugEnabled())
+        ui_->txtSec->installEventFilter(this); // logs when each second is painted
 
     showPicture(ui_->picAl, armedPicture(kPicturePixels));
     showPicture(ui_->picAlON, ringingPicture(kPicturePixels));
@@ -440,6 +443,15 @@ bool FrmMain::eventFilter(QObject *watched, QEvent *event)
         }
     } else if (event->type() == QEvent::FocusIn && watched == ui_->picDisplay) {
         focusSnooze();
+    } else if (event->type() == QEvent::Paint && watched == ui_->txtSec && ui_->txtSec->text() != lastSecondPainted_) {
+        lastSecondPainted_ = ui_->txtSec->text();
+        // The wall clock's milliseconds into the second shown (the one
+        // before, when the clock has already moved on).
+        const QTime now = QTime::currentTime();
+        const int late = now.msec() + (now.second() == lastSecondPainted_.toInt() ? 0 : 1000);
+        qCDebug(kestrumTimingLog).noquote() << QStringLiteral("second %1 shown %2 ms after it began")
+                                                   .arg(lastSecondPainted_)
+                                                   .arg(late);
     }
     return QMainWindow::eventFilter(watched, event);
 }

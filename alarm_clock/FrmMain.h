@@ -170,6 +170,7 @@ private:
     NotifyIconData trayIconData_{};
     bool frmUp_ = true;
     bool unloaded_ = false;
+    QString lastSecondPainted_;
 
     std::unique_ptr<Ui::frmMain> ui_;
 };
