@@ -2,10 +2,47 @@
 
 #include "KestrumLog.h"
 
+#include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QVariantMap>
+
+namespace kestrum {
+
+// The "image-data" hint: a raw RGBA picture, (iiibiiay) on the bus.
+struct NotificationImage {
+    int width = 0;
+    int height = 0;
+    int rowstride = 0;
+    bool hasAlpha = true;
+    int bitsPerSample = 8;
+    int channels = 4;
+    QByteArray data;
+};
+
+QDBusArgument &operator<<(QDBusArgument &argument, const NotificationImage &image)
+{
+    argument.beginStructure();
+    argument << image.width << image.height << image.rowstride << image.hasAlpha << image.bitsPerSample
+             << image.channels << image.data;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, NotificationImage &image)
+{
+    argument.beginStructure();
+    argument >> image.width >> image.height >> image.rowstride >> image.hasAlpha >> image.bitsPerSample
+        >> image.channels >> image.data;
+    argument.endStructure();
+    return argument;
+}
+
+} // namespace kestrum
+
+Q_DECLARE_METATYPE(kestrum::NotificationImage)
 
 namespace kestrum {
 
@@ -34,6 +71,11 @@ DesktopNotifier::~DesktopNotifier()
         close(alarmId_);
 }
 
+void DesktopNotifier::setIcon(const QImage &icon)
+{
+    icon_ = icon.convertToFormat(QImage::Format_RGBA8888);
+}
+
 void DesktopNotifier::setActions(std::function<void()> snooze, std::function<void()> unset)
 {
     snooze_ = std::move(snooze);
@@ -52,6 +94,15 @@ QDBusPendingCallWatcher *DesktopNotifier::notify(uint replacesId, const QString 
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(critical ? 2 : 1));
     if (critical)
         hints.insert(QStringLiteral("resident"), true); // an action leaves it up; the ringing's end takes it
+    if (!icon_.isNull()) {
+        qDBusRegisterMetaType<NotificationImage>();
+        NotificationImage image;
+        image.width = icon_.width();
+        image.height = icon_.height();
+        image.rowstride = static_cast<int>(icon_.bytesPerLine());
+        image.data = QByteArray(reinterpret_cast<const char *>(icon_.constBits()), icon_.sizeInBytes());
+        hints.insert(QStringLiteral("image-data"), QVariant::fromValue(image));
+    }
     call << QStringLiteral("Kestrum") << replacesId << QStringLiteral("kestrum") << summary << body << actions
          << hints << (critical ? 0 : -1);
     return new QDBusPendingCallWatcher(bus_.asyncCall(call), this);

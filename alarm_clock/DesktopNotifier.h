@@ -3,6 +3,7 @@
 #include "AlarmClock.h"
 
 #include <QDBusConnection>
+#include <QImage>
 #include <QObject>
 
 #include <functional>
@@ -34,6 +35,10 @@ public:
     void showNotice(const QString &text) override;
     void setActions(std::function<void()> snooze, std::function<void()> unset) override;
 
+    // The picture the notifications show (sent with them, so it needs no
+    // installed icon theme).
+    void setIcon(const QImage &icon);
+
     // The server's id of the alarm's notification; 0 while none is shown.
     uint alarmId() const { return alarmId_; }
 
@@ -47,6 +52,7 @@ private:
     void close(uint id);
 
     QDBusConnection bus_;
+    QImage icon_;
     std::function<void()> snooze_;
     std::function<void()> unset_;
     uint alarmId_ = 0;

@@ -114,8 +114,11 @@ FrmMain::FrmMain(FrmMainParts parts, QWidget *parent)
         bell_ = std::make_unique<AlarmBell>();
     if (!player_)
         player_ = ControlPlayer::create(host_, this, &site_);
-    if (!notifier_)
-        notifier_ = std::make_unique<DesktopNotifier>();
+    if (!notifier_) {
+        auto desktop = std::make_unique<DesktopNotifier>();
+        desktop->setIcon(appIcon(64));
+        notifier_ = std::move(desktop);
+    }
 
     settings_ = defaultSettings(programFolder_);
     alarm_ = std::make_unique<AlarmClock>(settings_, *clock_, *tmrFlash_, *tmrNap_, *player_, *this, *bell_,

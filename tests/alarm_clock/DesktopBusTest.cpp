@@ -9,6 +9,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -110,6 +111,9 @@ TEST_F(DesktopBusTest, TheAlarmsNotificationCarriesItsActionsAndClosesWithTheRin
     int snoozes = 0;
     int unsets = 0;
     notifier.setActions([&] { ++snoozes; }, [&] { ++unsets; });
+    QImage icon(16, 16, QImage::Format_ARGB32);
+    icon.fill(Qt::red);
+    notifier.setIcon(icon);
 
     notifier.showAlarm(QStringLiteral("Wakie, Wakie !"), QStringLiteral("7:05 AM"));
     ASSERT_TRUE(waitUntil([&] { return notifier.alarmId() != 0; }, 5000));
@@ -120,6 +124,7 @@ TEST_F(DesktopBusTest, TheAlarmsNotificationCarriesItsActionsAndClosesWithTheRin
     EXPECT_EQ(shown.actions, (QStringList{"snooze", "Snooze", "unset", "Un-Set Alarm"}));
     EXPECT_EQ(shown.timeout, 0) << "it must not expire while the alarm rings";
     EXPECT_EQ(shown.hints.value(QStringLiteral("urgency")).toInt(), 2);
+    EXPECT_TRUE(shown.hints.contains(QStringLiteral("image-data"))) << "the picture travels with it";
 
     // The user picks the actions; another notification's actions are not ours.
     emitSignal("/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked",
