@@ -343,7 +343,8 @@ void AlarmClock::checkMissed()
     const qint64 lateMinutes = due.secsTo(now) / 60;
     if (!sounding() && lateMinutes <= wake_->lateLimitMinutes) {
         fireAt(due);
-        setNotice(QStringLiteral("Ringing late: the alarm was due at %1").arg(timeText(*alarmTime)));
+        const QString late = QStringLiteral("Ringing late: the alarm was due at %1").arg(timeText(*alarmTime));
+        setNotice(notice_.isEmpty() ? late : late + QStringLiteral("; ") + notice_);
         return;
     }
     if (sounding())
@@ -505,10 +506,11 @@ void AlarmClock::watchSound()
     if (++silentTicks_ < patience)
         return;
     silentTicks_ = 0;
-    const bool tuneStopped = playing_;
+    if (playing_)
+        qCInfo(kestrumLog) << "the alarm tune stopped before its end; starting the sound again";
+    else
+        qCDebug(kestrumLog) << "the alarm bell is not heard; trying the sounds again";
     stopTune();
-    qCInfo(kestrumLog) << (tuneStopped ? "the alarm tune stopped without its end" : "the alarm bell is not heard")
-                       << "- starting the sound again";
     startSound(settings_.alarmTune, false);
 }
 

@@ -41,7 +41,7 @@ constexpr int kHalfPixels = 20;    // AM / PM
 constexpr int kAlarmPixels = 20;   // the alarm-time fields
 constexpr int kMessagePixels = 20; // the alarm message
 constexpr int kNoticePixels = 13;  // the notice below it
-const QColor kNoticeColour = kRingingColour.lighter(120);
+const QColor kNoticeColour{0xff, 0x8f, 0x73}; // a light shade of the ringing colour
 constexpr int kPicturePixels = 26; // picAl, picAlON
 
 // Makes `label` a row of lit segments in `font`, wide enough for the widest

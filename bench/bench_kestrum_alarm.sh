@@ -31,26 +31,11 @@ done
 [[ -n "$faketime_lib" ]] || { echo "bench_kestrum_alarm: libfaketime is missing" >&2; exit 1; }
 [[ -x "$build/bin/Kestrum" ]] || { echo "bench_kestrum_alarm: $build/bin/Kestrum is not built" >&2; exit 1; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-display=90
-while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
+source "$root/bench/kestrum-bench-session.sh"
+start_xvfb
 export DISPLAY=":$display"
 
-mkdir -p "$work/program" "$work/run" "$work/config"
-chmod 700 "$work/run"
-cp "$build/bin/Kestrum" "$build/bin/Zorvin.mp3" "$work/program/"
-XDG_CONFIG_HOME="$work/config" "$build/bin/tarnel-register" "$build/lib/libTarnelMP3.so" >/dev/null
+prepare_program "$build"
 # Alarm at 7:05 AM, no snooze replays, no repeat, the window shown.
 printf '7,05,AM\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\nWakie, Wakie !\r\nZorvin.mp3,Zorvin\r\n' \
     >"$work/program/Kestrum.conf"

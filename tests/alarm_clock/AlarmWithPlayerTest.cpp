@@ -6,7 +6,6 @@
 // process of its own (gtest_discover_tests), so the environment set here
 // belongs to that test.
 #include "FrmMain.h"
-#include "SharedLibrary.h"
 #include "WindowFakes.h"
 
 #include <gtest/gtest.h>
@@ -39,12 +38,7 @@ protected:
         // this temporary configuration folder, where the window looks its
         // ProgID up.
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.filePath(QStringLiteral("config"))));
-        QString error;
-        const auto library = platform::SharedLibrary::load(QStringLiteral(TARNEL_LIBRARY_PATH), &error);
-        ASSERT_TRUE(library) << qPrintable(error);
-        auto *registerServer = library->function<long()>("DllRegisterServer");
-        ASSERT_NE(registerServer, nullptr);
-        ASSERT_EQ(registerServer(), 0);
+        ASSERT_NO_FATAL_FAILURE(registerControls(QStringLiteral(TARNEL_LIBRARY_PATH)));
 
         // Played about ten times faster than real time into the disk file.
         heard = folder.filePath(QStringLiteral("heard.raw"));

@@ -10,7 +10,6 @@
 #include "ControlHost.h"
 #include "QtAdapters.h"
 #include "Registry.h"
-#include "SharedLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -182,12 +181,7 @@ TEST_F(FrmOptionsTest, FileDialogFiltersBecomeQtNameFilters)
 // toggle lets go by itself.
 TEST_F(FrmOptionsTest, APreviewOnTheRealPlayerReleasesTheToggleWhenTheTuneEnds)
 {
-    QString error;
-    const auto library = platform::SharedLibrary::load(QStringLiteral(TARNEL_LIBRARY_PATH), &error);
-    ASSERT_TRUE(library) << qPrintable(error);
-    auto *registerServer = library->function<long()>("DllRegisterServer");
-    ASSERT_NE(registerServer, nullptr);
-    ASSERT_EQ(registerServer(), 0);
+    ASSERT_NO_FATAL_FAILURE(kestrum::testing::registerControls(QStringLiteral(TARNEL_LIBRARY_PATH)));
     const QString heard = folder.filePath(QStringLiteral("heard.raw"));
     ::setenv("SDL_AUDIODRIVER", "disk", 1);
     ::setenv("SDL_DISKAUDIOFILE", QFile::encodeName(heard).constData(), 1);
@@ -310,12 +304,7 @@ TEST_F(FrmOptionsTest, TheWakingSectionShowsAndTakesOverTheWakeSettings)
 // preview says so, and the toggle and the list are free again.
 TEST_F(FrmOptionsTest, APreviewOfAFileThatIsNoMp3OnTheRealPlayerSaysSoAndLetsGo)
 {
-    QString error;
-    const auto library = platform::SharedLibrary::load(QStringLiteral(TARNEL_LIBRARY_PATH), &error);
-    ASSERT_TRUE(library) << qPrintable(error);
-    auto *registerServer = library->function<long()>("DllRegisterServer");
-    ASSERT_NE(registerServer, nullptr);
-    ASSERT_EQ(registerServer(), 0);
+    ASSERT_NO_FATAL_FAILURE(kestrum::testing::registerControls(QStringLiteral(TARNEL_LIBRARY_PATH)));
     ::setenv("SDL_AUDIODRIVER", "disk", 1);
     ::setenv("SDL_DISKAUDIOFILE", QFile::encodeName(folder.filePath(QStringLiteral("heard.raw"))).constData(), 1);
 

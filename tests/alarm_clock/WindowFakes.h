@@ -5,6 +5,9 @@
 
 #include "FrmMain.h"
 #include "LogicFakes.h"
+#include "SharedLibrary.h"
+
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -77,6 +80,18 @@ inline QStringList readLines(const QString &path)
     if (text.endsWith(QLatin1String("\r\n")))
         text.chop(2);
     return text.split(QStringLiteral("\r\n"));
+}
+
+// Records the controls of the library at `libraryPath` in the registry store
+// (its DllRegisterServer), so that windows can create them by ProgID.
+inline void registerControls(const QString &libraryPath)
+{
+    QString error;
+    const auto library = platform::SharedLibrary::load(libraryPath, &error);
+    ASSERT_TRUE(library) << qPrintable(error);
+    auto *registerServer = library->function<long()>("DllRegisterServer");
+    ASSERT_NE(registerServer, nullptr);
+    ASSERT_EQ(registerServer(), 0);
 }
 
 // Runs the event loop until `condition` holds or `limitMs` has passed.
