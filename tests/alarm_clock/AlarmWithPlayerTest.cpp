@@ -236,4 +236,49 @@ TEST_F(AlarmWithPlayerTest, WithNoTuneThatPlaysTheBellIsHeard)
     EXPECT_LT(peak(), 0.01) << "the bell still rings after Snooze";
 }
 
+// A gentle wake: the tune starts through the control's PlayFadeIn and rises
+// from silence, where without a fade its first strike is heard at once.
+TEST_F(AlarmWithPlayerTest, WithAFadeInTheTuneRisesFromSilence)
+{
+    shipDefaultTune();
+    writeAlarmSettings(QStringLiteral("Zorvin.mp3,Zorvin"));
+    auto window = startWindow();
+    FrmMain &w = *window;
+    ASSERT_NE(control(w, "mpp2"), nullptr);
+    // The loudest sample of the first tenth of a second of sound.
+    const auto firstPeak = [&] {
+        QFile file(heard);
+        if (!file.open(QIODevice::ReadOnly))
+            return -1.0f;
+        const QByteArray bytes = file.readAll();
+        qsizetype first = -1;
+        float peak = 0;
+        for (qsizetype i = 0; i + 4 <= bytes.size(); i += 4) {
+            float sample = 0;
+            std::memcpy(&sample, bytes.constData() + i, 4);
+            if (first < 0 && std::fabs(sample) > 1e-4f)
+                first = i;
+            if (first >= 0 && i < first + 4 * 2 * 4410)
+                peak = std::max(peak, std::fabs(sample));
+        }
+        return peak;
+    };
+    for (const int fade : {0, 3}) {
+        SCOPED_TRACE(fade);
+        w.wakeSettings().fadeInSeconds = fade;
+        w.alarm().disarm();
+        QTest::qWait(1300); // the engine lets its device go; the next opens the file anew
+        QFile::remove(heard);
+        w.alarm().arm();
+        fakes.secondAt(7, 5, 0, QDate(2024, 3, 5 + fade));
+        ASSERT_TRUE(w.player().IsPlaying());
+        ASSERT_TRUE(soundArrives());
+        if (fade == 0)
+            EXPECT_GT(firstPeak(), 0.05f) << "the tune's first strike";
+        else
+            EXPECT_LT(firstPeak(), 0.01f) << "the tune did not fade in";
+    }
+    w.alarm().disarm();
+}
+
 }  // namespace

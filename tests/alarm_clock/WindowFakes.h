@@ -54,9 +54,9 @@ struct FakeParts {
     }
 
     // One blank-phase and one display-phase tick of tmrFlash at that time.
-    void secondAt(int hour, int minute, int second)
+    void secondAt(int hour, int minute, int second, QDate date = QDate(2024, 3, 5))
     {
-        clock->time = QDateTime(QDate(2024, 3, 5), QTime(hour, minute, second));
+        clock->time = QDateTime(date, QTime(hour, minute, second));
         flash->fire();
         flash->fire();
     }
