@@ -227,7 +227,7 @@ TEST_F(AlarmWithPlayerTest, WithNoTuneThatPlaysTheBellIsHeard)
         fakes.secondAt(7, 5, second);
     EXPECT_TRUE(waitUntil([&] { return peak() > 0.5; }, 5000)) << "the bell stopped by itself";
 
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QTest::keyClick(control(w, "cmdSnooze"), Qt::Key_Space);
     EXPECT_FALSE(w.alarm().belling());
     EXPECT_EQ(w.alarm().state(), AlarmState::Quiet);
     QTest::qWait(200);
