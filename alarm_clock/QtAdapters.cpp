@@ -17,8 +17,9 @@ namespace kestrum {
 
 QtTimer::QtTimer()
 {
-    // Whole-millisecond precision is plenty for a 500 ms heartbeat and lets
-    // the system bundle wake-ups.
+    // A coarse timer (within 5 % of its interval) is plenty for the snooze
+    // minutes and lets the system bundle wake-ups; the heartbeat, which must
+    // be on time, is a SecondAlignedTimer.
     timer_.setTimerType(Qt::CoarseTimer);
     QObject::connect(&timer_, &QTimer::timeout, [this] {
         if (callback_)
