@@ -2,6 +2,7 @@
 
 #include "AlarmSettings.h"
 #include "DispatchError.h"
+#include "WakeSettings.h"
 
 #include <QDateTime>
 #include <QString>
@@ -20,6 +21,9 @@ public:
 
 // A repeating timer: once started it calls its timeout callback every
 // interval until stopped. start() on a running timer starts its interval anew.
+// The window's heartbeat (tmrFlash) is a timer whose ticks fall on the half
+// and full seconds of the wall clock: its first tick at the next half second,
+// then alternately at full and half seconds.
 class Timer {
 public:
     virtual ~Timer() = default;
@@ -39,6 +43,9 @@ public:
     virtual ~Player() = default;
     virtual void setFilename(const QString &path) = 0; // property Filename
     virtual void PlayStart() = 0;                      // starts the set file from its beginning
+    // As PlayStart, the tune rising from silence to full level over
+    // `attackSeconds`; a player without fading starts it at full level.
+    virtual void PlayFadeIn(double attackSeconds) = 0;
     virtual void PlayStop() = 0;                       // playback has ended when it returns
     virtual bool IsPlaying() const = 0;
     // The handler to call when the set file has played to its end
@@ -64,13 +71,42 @@ public:
     virtual void focusSnooze() = 0;                          // cmdSnooze takes the focus
     virtual bool isUp() const = 0;                           // frmUp: shown, not in the tray
     virtual void openFromTray() = 0;
+    // The alarm fires: the window comes in front of every other, also of
+    // the program's own dialogs, so that Snooze can be reached at once.
+    virtual void bringToFront() = 0;
+    // The alarm starts or stops ringing (sound is going, or should be).
+    virtual void ringingChanged(bool ringing) = 0;
+    // What the user must know about the alarm (a tune that cannot play, the
+    // bell in its place); an empty text takes the notice away.
+    virtual void showNotice(const QString &text) = 0;
 };
 
-// The system bell, for an alarm whose tunes cannot play.
+// The alarm bell, for an alarm whose tunes cannot play: a loud tone that
+// repeats until silence(). Where no sound device opens, ring() can only
+// sound the desktop's bell once; ringing() then stays false.
 class Bell {
 public:
     virtual ~Bell() = default;
     virtual void ring() = 0;
+    virtual void silence() = 0;
+    // The tone is going out to a sound device.
+    virtual bool ringing() const = 0;
+};
+
+// Desktop notifications. Where the desktop has no notification server they
+// show nothing, and nothing else changes.
+class Notifier {
+public:
+    virtual ~Notifier() = default;
+    // The alarm rings: its message and its time, with the actions "Snooze"
+    // and "Un-Set Alarm"; a second call replaces the first notification.
+    virtual void showAlarm(const QString &message, const QString &alarmTime) = 0;
+    // The ringing has ended: the alarm's notification goes.
+    virtual void closeAlarm() = 0;
+    // A notification without actions (an alarm that was missed).
+    virtual void showNotice(const QString &text) = 0;
+    // What the two actions of the alarm's notification do.
+    virtual void setActions(std::function<void()> snooze, std::function<void()> unset) = 0;
 };
 
 enum class AlarmState { Disarmed, Armed, Ringing, Quiet };
@@ -83,8 +119,13 @@ class AlarmClock {
 public:
     static constexpr int kFlashInterval = 500;  // ms
     static constexpr int kNapInterval = 60000;  // ms
-    static constexpr int kMaxStarts = 10;       // playback starts per arming
-    static constexpr int kBellEverySeconds = 3; // bell period while no tune can play
+    static constexpr int kMaxStarts = 10;       // playback starts per fire
+    // Ticks of silence while ringing before the sound is started again: one
+    // tick may fall between the end of a tune and its FinishedPlaying.
+    static constexpr int kSilentTicks = 2;
+    // Where not even the bell's tone can be heard, the desktop's bell rings
+    // and the sounds are tried again every this many seconds.
+    static constexpr int kBellEverySeconds = 3;
 
     enum EditField : std::int16_t { HourField = 1, MinuteField = 2, HalfField = 3 };
 
@@ -93,6 +134,10 @@ public:
     AlarmClock(AlarmSettings &settings, Clock &clock, Timer &tmrFlash, Timer &tmrNap, Player &player,
                AlarmView &view, Bell &bell, QString defaultTune);
     ~AlarmClock();
+    // The desktop notifications of the alarm; none until set.
+    void setNotifier(Notifier *notifier);
+    // The fade-in and the late-alarm limit; their defaults until set.
+    void setWakeSettings(const WakeSettings *wake);
     AlarmClock(const AlarmClock &) = delete;
     AlarmClock &operator=(const AlarmClock &) = delete;
 
@@ -103,6 +148,9 @@ public:
     // Clock display.
     void refreshClock();
     void flashTick(); // tmrFlash
+    // Looks at the clock at once, as a display-phase tick does, without
+    // touching the separator: after the computer wakes from sleep.
+    void checkNow();
     const QString &currentTimeText() const { return currentTimeText_; }
     static QString hourText(int hourOfDay);
     static QString halfText(int hourOfDay);
@@ -134,19 +182,33 @@ public:
     void napTick();      // tmrNap
     void finishedPlaying();
 
+    // "Missed alarm at 7:05 AM".
+    static QString missedText(const QString &alarmTime);
+    // The alarm time as people write it: "7:05 AM".
+    QString alarmTimeText() const;
+
     bool armed() const { return armed_; }
     bool playing() const { return playing_; }
     bool belling() const { return belling_; }
     bool messageShown() const { return messageShown_; }
+    bool missedShown() const { return missedShown_; }
+    const QString &notice() const { return notice_; }
     std::int16_t playCount() const { return playCount_; }
     std::int16_t snoozeCount() const { return snoozeCount_; }
     AlarmState state() const;
 
 private:
     bool sounding() const { return playing_ || belling_; }
-    bool tryStart(const QString &path);
+    void playTune(const QString &path, bool fadeIn);
+    void startSound(const QString &path, bool fadeIn);
+    bool tryStart(const QString &path, bool fadeIn, QString &why);
     bool playerIsPlaying() const;
     void startBell();
+    void watchSound();
+    void checkMissed();
+    void setNotice(const QString &text);
+    void showRinging();
+    void fireAt(const QDateTime &due);
     void rebuildAlarmText();
     void showAlarmFields();
     void stepHour(int delta);
@@ -161,11 +223,17 @@ private:
     AlarmView &view_;
     Bell &bell_;
     QString defaultTune_;
+    Notifier *notifier_ = nullptr;
+    const WakeSettings *wake_ = nullptr;
 
     // Clock display.
     bool separatorShown_ = true; // lblFlash starts as ":"
     bool ringingPictureShown_ = false;
     QDateTime lastReading_;
+    // The local date and time of the last display-phase look at the clock,
+    // in UTC so that it counts as written: the wall clock jumping past an
+    // alarm minute (sleep, a clock set forward, summer time) is seen as such.
+    QDateTime lastWallTime_;
     QString currentTimeText_;
 
     // Alarm time, as the three labels show it.
@@ -177,8 +245,12 @@ private:
     bool armed_ = false;
     bool playing_ = false;
     bool belling_ = false;
+    bool bellHeard_ = false;   // the bell's tone reached a device
     bool messageShown_ = false;
-    int bellSeconds_ = 0;
+    bool missedShown_ = false;
+    bool ringingShown_ = false; // what the view and the notifier were last told
+    int silentTicks_ = 0;
+    QString notice_;
     std::int16_t playCount_ = 0;
     std::int16_t snoozeCount_ = 0;
     // The local date and minute of the day of the last fire: the alarm fires

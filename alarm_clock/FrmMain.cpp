@@ -3,9 +3,12 @@
 #include "FrmOptions.h"
 
 #include "ClockFonts.h"
+#include "DesktopNotifier.h"
 #include "DisplayPanel.h"
 #include "KestrumArt.h"
 #include "KestrumLog.h"
+#include "ModalDialogs.h"
+#include "SleepWatcher.h"
 #include "ui_FrmMain.h"
 
 #include <QAction>
@@ -17,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -24,6 +28,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTime>
 
 #include <cstdio>
 
@@ -36,6 +41,8 @@ constexpr int kSecondPixels = 26;  // seconds
 constexpr int kHalfPixels = 20;    // AM / PM
 constexpr int kAlarmPixels = 20;   // the alarm-time fields
 constexpr int kMessagePixels = 20; // the alarm message
+constexpr int kNoticePixels = 13;  // the notice below it
+const QColor kNoticeColour{0xff, 0x8f, 0x73}; // a light shade of the ringing colour
 constexpr int kPicturePixels = 26; // picAl, picAlON
 
 // Makes `label` a row of lit segments in `font`, wide enough for the widest
@@ -88,6 +95,7 @@ FrmMain::FrmMain(FrmMainParts parts, QWidget *parent)
       tmrNap_(std::move(parts.tmrNap)),
       player_(std::move(parts.player)),
       bell_(std::move(parts.bell)),
+      notifier_(std::move(parts.notifier)),
       showWarning_(std::move(parts.showWarning)),
       ui_(std::make_unique<Ui::frmMain>())
 {
@@ -101,26 +109,40 @@ FrmMain::FrmMain(FrmMainParts parts, QWidget *parent)
     if (!clock_)
         clock_ = std::make_unique<SystemClock>();
     if (!tmrFlash_)
-        tmrFlash_ = std::make_unique<QtTimer>();
+        tmrFlash_ = std::make_unique<SecondAlignedTimer>();
     if (!tmrNap_)
         tmrNap_ = std::make_unique<QtTimer>();
     if (!bell_)
-        bell_ = std::make_unique<ApplicationBell>();
+        bell_ = std::make_unique<AlarmBell>();
     if (!player_)
         player_ = ControlPlayer::create(host_, this, &site_);
     if (!showWarning_)
         showWarning_ = [this](const QString &text) { QMessageBox::warning(this, QStringLiteral("Kestrum"), text); };
+    if (!notifier_) {
+        auto desktop = std::make_unique<DesktopNotifier>();
+        desktop->setIcon(appIcon(64));
+        notifier_ = std::move(desktop);
+    }
 
     settings_ = defaultSettings(programFolder_);
     alarm_ = std::make_unique<AlarmClock>(settings_, *clock_, *tmrFlash_, *tmrNap_, *player_, *this, *bell_,
                                           defaultTunePath());
+    alarm_->setNotifier(notifier_.get());
+    alarm_->setWakeSettings(&wake_);
 
     connect(&tray_, &NotifyIcon::callback, this, &FrmMain::onTrayCallback);
+    // After sleep the alarm looks at once for a minute it missed.
+    sleepWatcher_ = new SleepWatcher(QDBusConnection::systemBus(), this);
+    connect(sleepWatcher_, &SleepWatcher::resumed, this, [this] { alarm_->checkNow(); });
+    // The space bar snoozes a ringing alarm in every window of the program.
+    qApp->installEventFilter(this);
 }
 
 FrmMain::~FrmMain()
 {
-    // The alarm first: it detaches itself from the timers and the player.
+    qApp->removeEventFilter(this);
+    // The alarm first: it detaches itself from the timers, the player and
+    // the notifications.
     alarm_.reset();
 }
 
@@ -155,6 +177,8 @@ void FrmMain::buildWindow()
     picDisplay->addGhost(ui_->txtMin, QStringLiteral("88"));
     picDisplay->addGhost(ui_->txtSec, QStringLiteral("88"));
     picDisplay->addGhost(ui_->txtAMPM, QStringLiteral("~~"));
+    if (kestrumTimingLog().isDebugEnabled())
+        ui_->txtSec->installEventFilter(this); // logs when each second is painted
 
     showPicture(ui_->picAl, armedPicture(kPicturePixels));
     showPicture(ui_->picAlON, ringingPicture(kPicturePixels));
@@ -171,6 +195,18 @@ void FrmMain::buildWindow()
         lblMessage->setFixedHeight(QFontMetrics(lblMessage->font()).height() + 4);
     }
     lblMessage->hide();
+
+    QLabel *lblNotice = ui_->lblNotice;
+    {
+        QFont font = lblNotice->font();
+        font.setPixelSize(kNoticePixels);
+        font.setBold(true);
+        lblNotice->setFont(font);
+        QPalette palette = lblNotice->palette();
+        palette.setColor(QPalette::WindowText, kNoticeColour);
+        lblNotice->setPalette(palette);
+    }
+    lblNotice->hide();
 
     // The alarm controls.
     const QFont alarmDigits = fonts.sevenSegment(kAlarmPixels);
@@ -201,6 +237,13 @@ void FrmMain::buildMenu()
             item->setObjectName(QStringLiteral("mnuDash"));
     }
 
+    // While the alarm rings the menu starts with "Snooze" and a separator.
+    mnuSnooze_ = new QAction(QStringLiteral("Snooze"), this);
+    mnuSnooze_->setObjectName(QStringLiteral("mnuSnooze"));
+    snoozeDash_ = new QAction(this);
+    snoozeDash_->setSeparator(true);
+    connect(mnuSnooze_, &QAction::triggered, this, [this] { alarm_->snooze(); });
+
     connect(ui_->mnuOpen, &QAction::triggered, this, [this] { openFromTray(); });
     connect(ui_->mnuOption, &QAction::triggered, this, [this] { emit optionsRequested(false); });
     connect(ui_->mnuExit, &QAction::triggered, this, &FrmMain::onExit);
@@ -218,12 +261,29 @@ void FrmMain::startUp()
     frmUp_ = true;
     alarm_->startUp(); // refreshClock, editField = 1, disarmed, tmrFlash running
     loadSettings();
+    wake_ = loadWakeSettings();
     showEditField();
+    showStartNotices();
     if (settings_.startInTray == 1) {
         sendToTray();
     } else {
         show();
         focusSnooze();
+    }
+}
+
+// What keeps the alarm from waking its user as set is said once, at start.
+void FrmMain::showStartNotices()
+{
+    const auto *control = dynamic_cast<const ControlPlayer *>(player_.get());
+    if (control != nullptr && control->creationError()) {
+        const QString text = QStringLiteral("No tune can play (%1) \u2014 the alarm will ring its bell")
+                                 .arg(control->creationError()->description());
+        showNotice(text);
+        notifier_->showNotice(text);
+    } else if (loaded_.unreadableAlarmLine) {
+        showNotice(QStringLiteral("The alarm time \"%1\" in %2 cannot be read \u2014 1:01 AM is used until you set it")
+                       .arg(*loaded_.unreadableAlarmLine, QString::fromLatin1(kSettingsFileName)));
     }
 }
 
@@ -239,11 +299,10 @@ void FrmMain::loadSettings()
     }
     loadedAlarmText_ = settings_.alarmText;
     alarm_->showAlarmTextFields();
-    if (alarm_->alarmHour() + alarm_->alarmMinute() + alarm_->alarmHalf() != settings_.alarmText) {
+    if (loaded_.unreadableAlarmLine) {
         qCWarning(kestrumLog).noquote()
-            << QStringLiteral("the alarm time \"%1,%2,%3\" in %4 is not a time of the clock; "
-                              "it never fires until it is changed with + or - or the alarm is set.")
-                   .arg(loaded_.alarmHour, loaded_.alarmMinute, loaded_.alarmHalf, QDir::toNativeSeparators(path));
+            << QStringLiteral("the alarm time \"%1\" in %2 cannot be read; 1:01 AM is used until it is set.")
+                   .arg(*loaded_.unreadableAlarmLine, QDir::toNativeSeparators(path));
     }
     ui_->lblMessage->setText(settings_.alarmMessage);
 }
@@ -256,6 +315,7 @@ bool FrmMain::saveSettings(QString *why)
         loaded_.alarmHour = alarm_->alarmHour();
         loaded_.alarmMinute = alarm_->alarmMinute();
         loaded_.alarmHalf = alarm_->alarmHalf();
+        loaded_.unreadableAlarmLine.reset();
         loadedAlarmText_ = settings_.alarmText;
     }
     return saveSettingsFile(settingsPath(), settings_, loaded_, why);
@@ -344,10 +404,11 @@ void FrmMain::onTrayCallback(uint window, uint callbackMessage, uint mouseMessag
 FrmOptions *FrmMain::showOptions(bool modal)
 {
     auto *dialog = new FrmOptions(settings_, host_, programFolder_, this);
+    dialog->setWakeSettings(&wake_);
     // "Okay" shows the new message at once.
     dialog->setMessageShown([this](const QString &text) { ui_->lblMessage->setText(text); });
     if (modal) {
-        dialog->exec();
+        execReleasable(*dialog);
         delete dialog;
         focusSnooze();
         return nullptr;
@@ -379,6 +440,13 @@ void FrmMain::changeEvent(QEvent *event)
 
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress && alarm_->state() == AlarmState::Ringing) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier && watched->isWidgetType()) {
+            alarm_->snooze();
+            return true;
+        }
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         const int field = watched == ui_->txtAlHr ? AlarmClock::HourField
                           : watched == ui_->txtAlMin ? AlarmClock::MinuteField
@@ -392,6 +460,15 @@ bool FrmMain::eventFilter(QObject *watched, QEvent *event)
         }
     } else if (event->type() == QEvent::FocusIn && watched == ui_->picDisplay) {
         focusSnooze();
+    } else if (event->type() == QEvent::Paint && watched == ui_->txtSec && ui_->txtSec->text() != lastSecondPainted_) {
+        lastSecondPainted_ = ui_->txtSec->text();
+        // The wall clock's milliseconds into the second shown (the one
+        // before, when the clock has already moved on).
+        const QTime now = QTime::currentTime();
+        const int late = now.msec() + (now.second() == lastSecondPainted_.toInt() ? 0 : 1000);
+        qCDebug(kestrumTimingLog).noquote() << QStringLiteral("second %1 shown %2 ms after it began")
+                                                   .arg(lastSecondPainted_)
+                                                   .arg(late);
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -457,6 +534,46 @@ void FrmMain::setToggle(bool checked, const QString &caption)
 void FrmMain::focusSnooze()
 {
     ui_->cmdSnooze->setFocus(Qt::OtherFocusReason);
+}
+
+void FrmMain::bringToFront()
+{
+    releaseModalDialogs();
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+    // Where the window manager keeps a window from taking the focus, it
+    // marks it as asking for attention instead.
+    QApplication::alert(this);
+    focusSnooze();
+}
+
+void FrmMain::ringingChanged(bool ringing)
+{
+    QMenu *menu = ui_->mnuMenu;
+    if (ringing) {
+        QAction *first = menu->actions().value(0);
+        menu->insertAction(first, mnuSnooze_);
+        menu->insertAction(first, snoozeDash_);
+    } else {
+        menu->removeAction(mnuSnooze_);
+        menu->removeAction(snoozeDash_);
+    }
+}
+
+void FrmMain::showNotice(const QString &text)
+{
+    ui_->lblNotice->setText(text);
+    ui_->lblNotice->setToolTip(text);
+    ui_->lblNotice->setVisible(!text.isEmpty());
+}
+
+QString FrmMain::notice() const
+{
+    return ui_->lblNotice->isHidden() ? QString() : ui_->lblNotice->text();
 }
 
 }  // namespace kestrum

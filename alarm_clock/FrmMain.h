@@ -7,6 +7,7 @@
 #include "QtAdapters.h"
 #include "SettingsFile.h"
 #include "TrayRecord.h"
+#include "WakeSettings.h"
 
 #include <QMainWindow>
 
@@ -14,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QMenu;
 
 namespace kestrum {
@@ -23,16 +25,19 @@ class frmMain;
 }
 
 class FrmOptions;
+class SleepWatcher;
 
 // What the main window runs on. Members left empty get the real ones: the
-// system clock, window timers, the player control created by ProgID, the
-// system bell, the executable's folder.
+// system clock, the heartbeat on the wall clock's seconds and a window timer,
+// the player control created by ProgID, the alarm bell, the desktop's
+// notifications, the executable's folder.
 struct FrmMainParts {
     std::unique_ptr<Clock> clock;
     std::unique_ptr<Timer> tmrFlash;
     std::unique_ptr<Timer> tmrNap;
     std::unique_ptr<Player> player;
     std::unique_ptr<Bell> bell;
+    std::unique_ptr<Notifier> notifier;
     QString programFolder; // holds Kestrum.conf and the default tune Zorvin.mp3
     // Shows what the user must know when the program ends (the settings
     // could not be saved); a warning box over the window when empty.
@@ -48,7 +53,14 @@ struct FrmMainParts {
 // names (txtHR, lblFlash, txtMin, txtSec, txtAMPM, lblMessage, picDisplay,
 // picAl, picAlON, Frame2, txtAlHr, txtAlMin, txtAlAMPM, Command6, Command7,
 // chkSet, Command8, cmdSnooze, mnuMenu, mnuOpen, mnuOption, mnuDash,
-// mnuExit); mpp2 is created by ProgID.
+// mnuExit); mpp2 is created by ProgID. lblNotice, below the message, says
+// what the user must know about the alarm (a tune that cannot play, a
+// settings line that cannot be read).
+//
+// A ringing alarm can always be snoozed: while it rings the menu "Main"
+// (also the icon's menu) starts with "Snooze" (mnuSnooze), the space bar
+// snoozes whichever of the program's windows has the keyboard, and the fire
+// lets the program's modal dialogs stop blocking the window.
 class FrmMain : public QMainWindow, public AlarmView {
     Q_OBJECT
 
@@ -83,7 +95,8 @@ public:
 
     // Opens a new options dialog on the settings: modal (returns when it is
     // closed) or modeless (returns at once; it deletes itself when closed).
-    // Any number may be open at once; all edit the same settings.
+    // Any number may be open at once; all edit the same settings. A modal
+    // one stops blocking the window when the alarm fires.
     FrmOptions *showOptions(bool modal);
 
     // The window's unload: saveSettings, then the icon is deleted. Runs once;
@@ -101,6 +114,8 @@ public:
     const NotifyIconData &trayIconData() const { return trayIconData_; }
     QMenu *mainMenu() const;
     Player &player() { return *player_; }
+    WakeSettings &wakeSettings() { return wake_; }
+    QString notice() const;
     QString programFolder() const { return programFolder_; }
     QString settingsPath() const;
     QString defaultTunePath() const;
@@ -116,6 +131,9 @@ public:
     void setToggle(bool checked, const QString &caption) override;
     void focusSnooze() override;
     bool isUp() const override { return frmUp_; }
+    void bringToFront() override;
+    void ringingChanged(bool ringing) override;
+    void showNotice(const QString &text) override;
 
 signals:
     // The options dialog is asked for: modal from the "Options" button,
@@ -134,6 +152,7 @@ private:
     void buildMenu();
     void showEditField();
     void onTrayCallback(uint window, uint callbackMessage, uint mouseMessage);
+    void showStartNotices();
     void onOptionsButton();
     void onExit();
 
@@ -149,7 +168,12 @@ private:
     std::unique_ptr<Timer> tmrNap_;
     std::unique_ptr<Player> player_;
     std::unique_ptr<Bell> bell_;
+    std::unique_ptr<Notifier> notifier_;
+    WakeSettings wake_;
     std::unique_ptr<AlarmClock> alarm_;
+    SleepWatcher *sleepWatcher_ = nullptr;
+    QAction *mnuSnooze_ = nullptr;
+    QAction *snoozeDash_ = nullptr;
 
     NotifyIcon tray_;
     std::uint32_t iconHandle_ = 0;
@@ -158,6 +182,7 @@ private:
     bool unloaded_ = false;
     QString saveFailure_;
     std::function<void(const QString &text)> showWarning_;
+    QString lastSecondPainted_;
 
     std::unique_ptr<Ui::frmMain> ui_;
 };

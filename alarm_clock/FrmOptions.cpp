@@ -1,6 +1,7 @@
 #include "FrmOptions.h"
 
 #include "ControlHost.h"
+#include "ModalDialogs.h"
 #include "QtAdapters.h"
 #include "ui_FrmOptions.h"
 
@@ -9,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSpinBox>
 #include <QStandardPaths>
 
 namespace kestrum {
@@ -50,7 +52,7 @@ void QtFileDialog::ShowOpen()
     dialog.setDirectory(folder);
     if (!FileName.isEmpty())
         dialog.selectFile(FileName);
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+    if (execReleasable(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         FileName = QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
         lastFolder_ = QFileInfo(FileName).absolutePath();
     } else {
@@ -97,6 +99,11 @@ void FrmOptions::setMessageShown(std::function<void(const QString &)> show)
     logic_->messageChanged = std::move(show);
 }
 
+void FrmOptions::setWakeSettings(WakeSettings *wake)
+{
+    logic_->setWakeSettings(wake);
+}
+
 void FrmOptions::createControls()
 {
     ui_->setupUi(this);
@@ -118,8 +125,13 @@ void FrmOptions::createControls()
     chkTray = ui_->chkTray;
     Label8 = ui_->Label8;
     Command4 = ui_->Command4;
+    wakeBox = ui_->wakeBox;
+    spnFadeIn = ui_->spnFadeIn;
+    spnLateLimit = ui_->spnLateLimit;
 
     txtMessage->setMaxLength(OptionsDialog::kMessageLength);
+    spnFadeIn->setRange(0, WakeSettings::kLongestFadeIn);
+    spnLateLimit->setRange(0, WakeSettings::kLongestLateLimit);
     txtInterval->installEventFilter(this);
 }
 
@@ -145,6 +157,14 @@ void FrmOptions::connectControls()
     mirror(chkRepeat, &OptionsDialog::chkRepeat);
     mirror(chkWin, &OptionsDialog::chkWin);
     mirror(chkTray, &OptionsDialog::chkTray);
+    connect(spnFadeIn, &QSpinBox::valueChanged, this, [this](int value) {
+        if (!showing_)
+            logic_->fadeInSeconds = value;
+    });
+    connect(spnLateLimit, &QSpinBox::valueChanged, this, [this](int value) {
+        if (!showing_)
+            logic_->lateLimitMinutes = value;
+    });
     connect(lstMidi, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!showing_)
             logic_->selectedRow = row;
@@ -181,6 +201,8 @@ void FrmOptions::showFields()
     chkTray->setChecked(logic.chkTray);
     if (txtMessage->text() != logic.txtMessage)
         txtMessage->setText(logic.txtMessage);
+    spnFadeIn->setValue(logic.fadeInSeconds);
+    spnLateLimit->setValue(logic.lateLimitMinutes);
 
     QStringList rows;
     for (int i = 0; i < lstMidi->count(); ++i)
@@ -202,7 +224,8 @@ void FrmOptions::showFields()
 
 void FrmOptions::showError(const QString &text)
 {
-    QMessageBox::warning(this, QStringLiteral("Kestrum"), text);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Kestrum"), text, QMessageBox::Ok, this);
+    execReleasable(box);
 }
 
 void FrmOptions::done(int result)

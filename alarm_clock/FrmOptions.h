@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QSpinBox;
 
 namespace platform {
 class ContainerSite;
@@ -42,7 +43,8 @@ private:
 
 // The options dialog (frmOptions): the tune list with Add, Remove and the
 // preview toggle, the snooze interval, the tune order, repeat, the start
-// options and the alarm message. Its behaviour is OptionsDialog's; this
+// options and the alarm message, and the section "Waking": the fade-in and
+// how late an alarm missed in sleep may still ring. Its behaviour is OptionsDialog's; this
 // window shows the fields and passes the user's edits on.
 class FrmOptions : public QDialog {
     Q_OBJECT
@@ -60,6 +62,8 @@ public:
 
     // Tells the main window the new alarm message after "Okay".
     void setMessageShown(std::function<void(const QString &)> show);
+    // The wake settings that the section "Waking" shows and "Okay" stores.
+    void setWakeSettings(WakeSettings *wake);
 
     // Controls, named as the form (FrmOptions.ui) names them.
     QListWidget *lstMidi = nullptr;
@@ -80,6 +84,10 @@ public:
     QCheckBox *chkTray = nullptr;
     QLabel *Label8 = nullptr;
     QPushButton *Command4 = nullptr;
+    // The section "Waking".
+    QGroupBox *wakeBox = nullptr;
+    QSpinBox *spnFadeIn = nullptr;
+    QSpinBox *spnLateLimit = nullptr;
 
 public slots:
     void done(int result) override;

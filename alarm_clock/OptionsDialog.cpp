@@ -3,6 +3,7 @@
 #include "RegistryValues.h"
 #include "SharedText.h"
 
+#include <QFileInfo>
 #include <QLocale>
 
 #include <algorithm>
@@ -45,6 +46,16 @@ void OptionsDialog::enableButtons()
 
 // ---- Load ------------------------------------------------------------------
 
+void OptionsDialog::setWakeSettings(WakeSettings *wake)
+{
+    wake_ = wake;
+    if (wake_ != nullptr) {
+        fadeInSeconds = wake_->fadeInSeconds;
+        lateLimitMinutes = wake_->lateLimitMinutes;
+    }
+    notify();
+}
+
 void OptionsDialog::load()
 {
     txtInterval = QString::number(settings_.snoozeMinutes);
@@ -53,6 +64,10 @@ void OptionsDialog::load()
     chkRepeat = settings_.repeatTune == 1;
     chkWin = settings_.autoStart == 1;
     chkTray = settings_.startInTray == 1;
+    if (wake_ != nullptr) {
+        fadeInSeconds = wake_->fadeInSeconds;
+        lateLimitMinutes = wake_->lateLimitMinutes;
+    }
 
     const int count = std::clamp<int>(settings_.tuneCount, 0, AlarmSettings::kTuneSlots);
     lstMidi.clear();
@@ -180,15 +195,29 @@ void OptionsDialog::startPlay()
     stopIfPlaying();
     settings_.alarmTune = settings_.tunes[slot(selectedRow)].section(QLatin1Char(','), 0, 0);
     listEnabled = false;
+    QString why;
     try {
         startPreviewPlayer(settings_.alarmTune);
+        // The player may take a file it cannot play without a word, and
+        // then not start: only a preview that plays holds the toggle.
+        bool plays = false;
+        try {
+            plays = mpp_.IsPlaying();
+        } catch (const platform::DispatchError &) {
+        }
+        if (!plays)
+            why = QFileInfo::exists(settings_.alarmTune)
+                      ? QStringLiteral("The player cannot play it: it is not MP3 audio, or it is damaged.")
+                      : QStringLiteral("The file is not there.");
     } catch (const platform::DispatchError &error) {
-        // The file is missing or no audio: say so and let go of the toggle.
+        why = error.description();
+    }
+    if (!why.isEmpty()) {
+        // Say why and let go of the toggle and the list.
         previewing = false;
         stopPlay();
         if (showError)
-            showError(QStringLiteral("The tune cannot be played:\n%1\n\n%2")
-                          .arg(settings_.alarmTune, error.description()));
+            showError(QStringLiteral("The tune cannot be played:\n%1\n\n%2").arg(settings_.alarmTune, why));
         return;
     }
     notify();
@@ -280,6 +309,15 @@ void OptionsDialog::okay()
         settings_.nextTuneIndex = static_cast<std::int16_t>(selectedRow);
     }
     applyAutoStart(settings_.autoStart, executableFolder_);
+    if (wake_ != nullptr) {
+        WakeSettings chosen;
+        chosen.fadeInSeconds = std::clamp(fadeInSeconds, 0, WakeSettings::kLongestFadeIn);
+        chosen.lateLimitMinutes = std::clamp(lateLimitMinutes, 0, WakeSettings::kLongestLateLimit);
+        if (chosen != *wake_) {
+            *wake_ = chosen;
+            saveWakeSettings(chosen);
+        }
+    }
     unload();
 }
 

@@ -2,6 +2,7 @@
 
 #include "AlarmClock.h"
 #include "AlarmSettings.h"
+#include "WakeSettings.h"
 
 #include <QString>
 #include <QStringList>
@@ -57,6 +58,9 @@ public:
     bool chkPlay = false;    // the preview toggle is pressed
     QString chkPlayCaption = QString::fromLatin1(kPlayCaption);
     bool previewing = false;
+    // The waking section: the fade-in seconds and the late-alarm minutes.
+    int fadeInSeconds = 0;
+    int lateLimitMinutes = WakeSettings::kDefaultLateLimit;
 
     // Called after the logic changed the fields above.
     std::function<void()> changed;
@@ -64,6 +68,10 @@ public:
     std::function<void(const QString &)> messageChanged;
     // A tune cannot be added or previewed: the text says why.
     std::function<void(const QString &)> showError;
+
+    // The wake settings the waking section edits; "Okay" stores them in
+    // the registry. Without them the section edits nothing.
+    void setWakeSettings(WakeSettings *wake);
 
     // The dialog opens: fields and list from the settings.
     void load();
@@ -75,7 +83,9 @@ public:
     void remove();
     void removeTune(int index);
 
-    // chkPlay clicked.
+    // chkPlay clicked. A tune that does not start playing (a file that is
+    // not there, not MP3 audio, or damaged) is reported, and the toggle and
+    // the list are released.
     void previewToggle();
     void startPlay();
     void stopPlay();
@@ -111,6 +121,7 @@ private:
     Player &mpp_;
     FileDialog &cd1_;
     QString executableFolder_;
+    WakeSettings *wake_ = nullptr;
 };
 
 } // namespace kestrum

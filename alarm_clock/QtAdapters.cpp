@@ -1,18 +1,25 @@
 #include "QtAdapters.h"
 
+#include "AlarmTone.h"
 #include "ControlHost.h"
 #include "KestrumLog.h"
+#include "ModalDialogs.h"
+#include "SoundOutput.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QDateTime>
 #include <QMetaMethod>
+
+#include <algorithm>
 
 namespace kestrum {
 
 QtTimer::QtTimer()
 {
-    // Whole-millisecond precision is plenty for a 500 ms heartbeat and lets
-    // the system bundle wake-ups.
+    // A coarse timer (within 5 % of its interval) is plenty for the snooze
+    // minutes and lets the system bundle wake-ups; the heartbeat, which must
+    // be on time, is a SecondAlignedTimer.
     timer_.setTimerType(Qt::CoarseTimer);
     QObject::connect(&timer_, &QTimer::timeout, [this] {
         if (callback_)
@@ -20,9 +27,114 @@ QtTimer::QtTimer()
     });
 }
 
-void ApplicationBell::ring()
+SecondAlignedTimer::SecondAlignedTimer(std::function<qint64()> wallMs) : wallMs_(std::move(wallMs))
 {
-    QApplication::beep();
+    if (!wallMs_)
+        wallMs_ = [] { return QDateTime::currentMSecsSinceEpoch(); };
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] { onTimeout(); });
+}
+
+namespace {
+
+// a mod b for any sign of a, in [0, b).
+qint64 floorMod(qint64 a, qint64 b)
+{
+    return ((a % b) + b) % b;
+}
+
+} // namespace
+
+qint64 SecondAlignedTimer::firstTickAfter(qint64 now, int interval)
+{
+    const qint64 cycle = 2 * qint64{interval};
+    qint64 tick = now - floorMod(now, cycle) + interval;
+    if (tick <= now)
+        tick += cycle;
+    return tick;
+}
+
+qint64 SecondAlignedTimer::tickAfter(qint64 due, qint64 now, int interval)
+{
+    const qint64 cycle = 2 * qint64{interval};
+    qint64 next = due + interval;
+    if (next - now > cycle) {
+        // The clock went back: the same kind of moment, from now on.
+        next = now - floorMod(now, cycle) + floorMod(next, cycle);
+    }
+    if (next <= now)
+        next += (now - next) / cycle * cycle + cycle;
+    return next;
+}
+
+void SecondAlignedTimer::start()
+{
+    active_ = true;
+    next_ = firstTickAfter(wallMs_(), interval_);
+    schedule();
+}
+
+void SecondAlignedTimer::stop()
+{
+    active_ = false;
+    timer_.stop();
+}
+
+void SecondAlignedTimer::schedule()
+{
+    const qint64 wait = next_ - wallMs_();
+    timer_.start(static_cast<int>(std::clamp<qint64>(wait, 0, 2 * qint64{interval_})));
+}
+
+void SecondAlignedTimer::onTimeout()
+{
+    if (!active_)
+        return;
+    const qint64 now = wallMs_();
+    if (now < next_) {
+        // Woken early: the wall clock and the timer's own clock differ a
+        // little, or the wall clock was set back. The tick waits for its
+        // moment, or for the next moment of its kind after the new time.
+        if (next_ - now > 2 * qint64{interval_})
+            next_ = tickAfter(next_ - interval_, now, interval_);
+        schedule();
+        return;
+    }
+    next_ = tickAfter(next_, now, interval_);
+    schedule();
+    if (callback_)
+        callback_();
+}
+
+AlarmBell::AlarmBell() : tone_(AlarmTone::wav()) {}
+
+AlarmBell::~AlarmBell()
+{
+    if (started_)
+        platform::sndPlaySoundA(nullptr, 0);
+}
+
+void AlarmBell::ring()
+{
+    started_ = platform::sndPlaySoundA(tone_.constData(), platform::SND_MEMORY | platform::SND_ASYNC | platform::SND_LOOP) != 0;
+    if (!started_) {
+        // No sound device opens: the desktop's bell is all there is.
+        qCWarning(kestrumLog) << "no sound device plays the alarm bell; ringing the desktop's bell";
+        QApplication::beep();
+    }
+}
+
+void AlarmBell::silence()
+{
+    if (started_)
+        platform::sndPlaySoundA(nullptr, 0);
+    started_ = false;
+}
+
+bool AlarmBell::ringing() const
+{
+    return started_ && platform::soundIsPlaying();
 }
 
 void MainWindowSite::messageBox(const QString &text, const QString &title, MessageIcon icon)
@@ -31,7 +143,7 @@ void MainWindowSite::messageBox(const QString &text, const QString &title, Messa
                     : icon == MessageIcon::Warning ? QMessageBox::Warning
                                                    : QMessageBox::Information,
                     title, text, QMessageBox::Ok, window_);
-    box.exec();
+    execReleasable(box);
 }
 
 std::unique_ptr<ControlPlayer> ControlPlayer::create(platform::ControlHost &host, QWidget *parent,
@@ -81,6 +193,19 @@ void ControlPlayer::setFilename(const QString &path)
 void ControlPlayer::PlayStart()
 {
     platform::call(checkedControl(), "PlayStart");
+}
+
+void ControlPlayer::PlayFadeIn(double attackSeconds)
+{
+    QObject *control = checkedControl();
+    try {
+        platform::call(control, "PlayFadeIn", {attackSeconds});
+    } catch (const platform::DispatchError &error) {
+        constexpr int kNoSuchMember = 438;
+        if (error.number() != kNoSuchMember)
+            throw;
+        platform::call(control, "PlayStart");
+    }
 }
 
 void ControlPlayer::PlayStop()

@@ -4,6 +4,7 @@
 #include "ContainerSite.h"
 #include "DispatchError.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -44,10 +45,63 @@ private:
     std::function<void()> callback_;
 };
 
-// The system bell.
-class ApplicationBell : public Bell {
+// The window's heartbeat: a timer whose ticks fall on the wall clock's
+// multiples of its interval, each scheduled anew from the clock, so they
+// never drift and never come before their moment. For the 500 ms heartbeat:
+// the first tick at the next half second, then the full and half seconds by
+// turns, so the time shown changes within milliseconds of the second. A
+// late tick (a busy or sleeping computer) is followed by the next moment of
+// the other kind (full after half, half after full); when the clock is set
+// back, the ticks follow it.
+class SecondAlignedTimer : public QObject, public Timer {
 public:
+    // `wallMs`: the wall clock in milliseconds since the epoch; tests give
+    // their own.
+    explicit SecondAlignedTimer(std::function<qint64()> wallMs = {});
+    void setInterval(int milliseconds) override { interval_ = milliseconds > 0 ? milliseconds : 1; }
+    int interval() const override { return interval_; }
+    void start() override;
+    void stop() override;
+    bool isActive() const override { return active_; }
+    void setTimeout(std::function<void()> callback) override { callback_ = std::move(callback); }
+
+    // The wall-clock moment of the coming tick.
+    qint64 nextTick() const { return next_; }
+
+    // The first moment after `now`: the next multiple of `interval` that is
+    // not a multiple of twice the interval (for 500 ms: the next half second).
+    static qint64 firstTickAfter(qint64 now, int interval);
+    // The moment after a tick due at `due`, seen at `now`: due + interval,
+    // or when that has passed, the next moment after `now` of the same kind
+    // (the same place in a cycle of two intervals). A `now` far before `due`
+    // (the clock went back) gives the next such moment after `now`.
+    static qint64 tickAfter(qint64 due, qint64 now, int interval);
+
+private:
+    void schedule();
+    void onTimeout();
+
+    QTimer timer_;
+    std::function<qint64()> wallMs_;
+    std::function<void()> callback_;
+    int interval_ = 500;
+    bool active_ = false;
+    qint64 next_ = 0;
+};
+
+// The alarm bell: the program's alarm tone through the sound device, in a
+// loop until silenced; where no device opens, the desktop's bell instead.
+class AlarmBell : public Bell {
+public:
+    AlarmBell();
+    ~AlarmBell() override;
     void ring() override;
+    void silence() override;
+    bool ringing() const override;
+
+private:
+    QByteArray tone_;
+    bool started_ = false;
 };
 
 // What the player control may ask of the main window: it runs in user mode,
@@ -86,6 +140,8 @@ public:
 
     void setFilename(const QString &path) override;
     void PlayStart() override;
+    // PlayFadeIn of the control; a control without it gets PlayStart.
+    void PlayFadeIn(double attackSeconds) override;
     void PlayStop() override;
     bool IsPlaying() const override;
     void setFinishedPlaying(std::function<void()> handler) override { finished_ = std::move(handler); }

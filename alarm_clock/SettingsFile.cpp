@@ -86,6 +86,34 @@ std::int16_t int16OrDefault(const QStringList &lines, int index, std::int16_t fa
     return value ? static_cast<std::int16_t>(*value) : fallback;
 }
 
+// A field of line 1 that is a whole number from 0 to `highest`, written in
+// plain digits (leading zeros allowed).
+std::optional<int> timeField(const QString &field, int highest)
+{
+    const QString text = trimSpaces(field);
+    if (text.isEmpty() || text.size() > 3
+        || !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    const int value = text.toInt();
+    return value <= highest ? std::optional<int>(value) : std::nullopt;
+}
+
+// The alarm time of line 1 in the clock's own form (hour without, minute
+// with a leading zero, "AM" or "PM"); nothing when the line holds no time.
+std::optional<QStringList> alarmTimeFields(const QString &line)
+{
+    const QStringList fields = line.split(u',');
+    if (fields.size() < 3)
+        return std::nullopt;
+    const auto hour = timeField(fields.at(0), 12);
+    const auto minute = timeField(fields.at(1), 59);
+    const QString half = trimSpaces(fields.at(2)).toUpper();
+    if (!hour || !minute || (half != QLatin1String("AM") && half != QLatin1String("PM")))
+        return std::nullopt;
+    return QStringList{QString::number(*hour == 0 ? 12 : *hour),
+                       QStringLiteral("%1").arg(*minute, 2, 10, QLatin1Char('0')), half};
+}
+
 }  // namespace
 
 QString defaultTuneEntry(const QString &programFolder)
@@ -111,20 +139,23 @@ void settingsFromLines(const QStringList &lines, AlarmSettings &settings, Loaded
 {
     const LoadedSettings design;
 
-    // Line 1: the alarm time. Three non-empty fields or the design time.
+    // Line 1: the alarm time, read for what it says, or the design time.
     loaded.alarmHour = design.alarmHour;
     loaded.alarmMinute = design.alarmMinute;
     loaded.alarmHalf = design.alarmHalf;
     loaded.alarmTimeRest.clear();
+    loaded.unreadableAlarmLine.reset();
     if (kAlarmTimeLine < lines.size()) {
-        const QStringList fields = trimSpaces(lines.at(kAlarmTimeLine)).split(u',');
-        if (fields.size() >= 3 && !fields.at(0).isEmpty() && !fields.at(1).isEmpty()
-            && !fields.at(2).isEmpty()) {
-            loaded.alarmHour = fields.at(0);
-            loaded.alarmMinute = fields.at(1);
-            loaded.alarmHalf = fields.at(2);
+        const QString line = trimSpaces(lines.at(kAlarmTimeLine));
+        if (const auto time = alarmTimeFields(line)) {
+            loaded.alarmHour = time->at(0);
+            loaded.alarmMinute = time->at(1);
+            loaded.alarmHalf = time->at(2);
+            const QStringList fields = line.split(u',');
             if (fields.size() > 3)
                 loaded.alarmTimeRest = u',' + fields.mid(3).join(u',');
+        } else {
+            loaded.unreadableAlarmLine = line;
         }
     }
     settings.alarmText = loaded.alarmHour + loaded.alarmMinute + loaded.alarmHalf;
@@ -177,7 +208,10 @@ void settingsFromLines(const QStringList &lines, AlarmSettings &settings, Loaded
 QStringList linesFromSettings(const AlarmSettings &settings, const LoadedSettings &loaded)
 {
     QStringList lines;
-    lines << loaded.alarmHour + u',' + loaded.alarmMinute + u',' + loaded.alarmHalf + loaded.alarmTimeRest;
+    if (loaded.unreadableAlarmLine)
+        lines << *loaded.unreadableAlarmLine;
+    else
+        lines << loaded.alarmHour + u',' + loaded.alarmMinute + u',' + loaded.alarmHalf + loaded.alarmTimeRest;
     lines << QString::number(settings.snoozeMinutes) << QString::number(settings.playOrder)
           << QString::number(settings.nextTuneIndex) << QString::number(settings.selectedTuneIndex)
           << QString::number(settings.repeatTune) << QString::number(settings.autoStart)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace kestrum {
 
 // The settings file Kestrum.conf: one value per line, in a fixed order, no
@@ -45,6 +47,11 @@ struct LoadedSettings {
     // file, no right to read it); empty when it was read or is missing.
     // Such a file is never written over: what it holds is not lost.
     QString unreadable;
+    // A first line that holds no alarm time, as read (trimmed): the design
+    // time is used instead, and the line is written back in place of the
+    // fields until the user sets a time. Nothing when line 1 was a time or
+    // the file had no line 1.
+    std::optional<QString> unreadableAlarmLine;
 };
 
 // The design values of the record: alarm 1:01 AM, snooze 10 minutes, order 0,
@@ -61,8 +68,11 @@ QString settingsFilePath(const QString &programFolder);
 // Fills the record (all but alarmTune) and the label texts from the lines of
 // the file, line by line:
 // - line 1 is trimmed of spaces and split at every ","; the first three
-//   fields are hour, minute and half, alarmText is the three joined; fewer
-//   than three fields or an empty one give 1, 01, AM;
+//   fields are hour, minute and half, alarmText is the three joined. Each
+//   field is read for what it says and kept in the clock's form: "7,5,pm"
+//   and "07, 05 ,PM" are 7, 05, PM; hour 0 is 12. Fewer than three fields,
+//   an hour above 12, a minute above 59 or a half other than AM or PM give
+//   1, 01, AM and keep the line in loaded.unreadableAlarmLine;
 // - lines 2 to 8 are trimmed and rounded to a whole number, a half to the
 //   even neighbour; a line that is no number or does not fit its field (line 6
 //   0 to 255, the others 16-bit) gives its design value;
@@ -77,8 +87,10 @@ void settingsFromLines(const QStringList &lines, AlarmSettings &settings, Loaded
                        const QString &programFolder);
 
 // The lines of the file: the three alarm-time label texts joined by ","
-// (then loaded.alarmTimeRest), the numbers in decimal, alarmMessage
-// unchanged, tunes[0] to tunes[tuneCount - 1], then loaded.extraTunes. loaded.message is not written: alarmMessage is.
+// (then loaded.alarmTimeRest), or loaded.unreadableAlarmLine when there is
+// one; the numbers in decimal, alarmMessage unchanged, tunes[0] to
+// tunes[tuneCount - 1], then loaded.extraTunes. loaded.message is not
+// written: alarmMessage is.
 QStringList linesFromSettings(const AlarmSettings &settings, const LoadedSettings &loaded);
 
 // Reads the file at path into the record and label texts. Only a regular

@@ -24,30 +24,13 @@ for tool in Xvfb trayer; do
 done
 [[ -x "$build/bin/Kestrum" ]] || { echo "bench_kestrum_idle: $build/bin/Kestrum is not built" >&2; exit 1; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A free display number.
-display=90
-while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
+source "$root/bench/kestrum-bench-session.sh"
+start_xvfb
 DISPLAY=":$display" trayer --edge bottom --align right --height 24 >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
 
-mkdir -p "$work/program" "$work/run" "$work/config"
-chmod 700 "$work/run"
-cp "$build/bin/Kestrum" "$build/bin/Zorvin.mp3" "$work/program/"
-# The player is created by ProgID from the library of this build.
-XDG_CONFIG_HOME="$work/config" "$build/bin/tarnel-register" "$build/lib/libTarnelMP3.so" >/dev/null
+prepare_program "$build"
 
 # Nanoseconds that all threads of a process have run.
 runtime() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{sum += $1} END {printf "%d", sum}'; }

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
+#include <QTemporaryFile>
 
 #include <limits>
 #include <set>
@@ -31,6 +34,9 @@ public:
     int focusCalls = 0;
     bool up = true;
     int opens = 0;
+    int fronts = 0;
+    bool ringing = false;
+    QString notice;
 
     void showClock(const QString &h, const QString &m, const QString &s, const QString &a) override
     {
@@ -61,6 +67,9 @@ public:
         ++opens;
         up = true;
     }
+    void bringToFront() override { ++fronts; }
+    void ringingChanged(bool r) override { ringing = r; }
+    void showNotice(const QString &text) override { notice = text; }
 };
 
 class AlarmClockTest : public ::testing::Test {
@@ -463,7 +472,7 @@ TEST_F(AlarmClockTest, SnoozeWhenQuietChangesNothing)
 
 // ---- Finished, repeat and the cap -----------------------------------------
 
-TEST_F(AlarmClockTest, RepeatReplaysOnFinishUpToTenStarts)
+TEST_F(AlarmClockTest, RepeatReplaysOnFinishUpToTenStartsPerFire)
 {
     settings.repeatTune = 1;
     armAndFire();
@@ -474,16 +483,42 @@ TEST_F(AlarmClockTest, RepeatReplaysOnFinishUpToTenStarts)
     EXPECT_FALSE(alarm.playing());
     EXPECT_EQ(alarm.state(), AlarmState::Quiet);
     naps(5);
+    EXPECT_EQ(player.started.size(), 10u); // the cap holds for the rest of this ringing
+    // The next day's fire starts a new count.
     secondAt(7, 5, 0, QDate(2024, 3, 6));
-    EXPECT_EQ(player.started.size(), 10u); // silent until armed again
-    EXPECT_TRUE(view.message);
-    alarm.disarm();
-    alarm.arm();
-    EXPECT_EQ(alarm.playCount(), 0);
-    secondAt(7, 5, 0, QDate(2024, 3, 7));
     EXPECT_EQ(player.started.size(), 11u);
+    EXPECT_TRUE(alarm.playing());
+    EXPECT_EQ(alarm.playCount(), 1);
+    EXPECT_TRUE(view.message);
 }
 
+// An alarm left armed day after day, as people use it, rings every day.
+TEST_F(AlarmClockTest, AnAlarmLeftArmedRingsEveryDayForAMonth)
+{
+    for (const int repeat : {1, 0}) {
+        SCOPED_TRACE(repeat);
+        settings.repeatTune = static_cast<std::uint8_t>(repeat);
+        alarm.disarm();
+        alarm.arm();
+        QDate day(2024, 4, 1);
+        for (int d = 0; d < 30; ++d, day = day.addDays(1)) {
+            secondAt(7, 4, 59, day);
+            const std::size_t before = player.started.size();
+            secondAt(7, 5, 0, day);
+            ASSERT_EQ(player.started.size(), before + 1) << "silent on day " << d + 1;
+            ASSERT_TRUE(player.playing);
+            // The user lets it ring, sleeps through a replay or three, or snoozes.
+            for (int i = 0; i < 12; ++i)
+                player.finish();
+            naps(d % 3 == 0 ? 15 : 5);
+            if (d % 2 == 0)
+                alarm.snooze();
+            for (int i = 0; i < 12; ++i)
+                player.finish();
+            secondAt(7, 30, 0, day);
+        }
+    }
+}
 TEST_F(AlarmClockTest, NoRepeatWithoutTheSetting)
 {
     settings.repeatTune = 0;
@@ -536,7 +571,7 @@ TEST_F(AlarmClockTest, RejectedTuneFallsBackToTheDefaultTune)
     EXPECT_TRUE(alarm.playing());
 }
 
-TEST_F(AlarmClockTest, BellRingsWhenNoTuneCanPlay)
+TEST_F(AlarmClockTest, TheBellRingsUntilSnoozeWhenNoTuneCanPlay)
 {
     player.missing = {QStringLiteral("/t/a.mp3"), kDefaultTune};
     armAndFire();
@@ -544,24 +579,51 @@ TEST_F(AlarmClockTest, BellRingsWhenNoTuneCanPlay)
     EXPECT_TRUE(alarm.belling());
     EXPECT_EQ(bell.rings, 1);
     EXPECT_EQ(alarm.state(), AlarmState::Ringing);
-    for (int s = 1; s <= AlarmClock::kBellEverySeconds * 2; ++s)
+    EXPECT_EQ(view.notice, QString::fromUtf8("Tune not found: a.mp3 \u2014 ringing the alarm bell"));
+    // The bell's tone repeats by itself; nothing needs starting while it is heard.
+    for (int s = 1; s <= 6; ++s)
         secondAt(7, 5, s);
-    EXPECT_EQ(bell.rings, 3);
+    EXPECT_EQ(bell.rings, 1);
+    EXPECT_TRUE(bell.sounding);
     EXPECT_EQ(player.starts, 2); // no second fire in the minute
     alarm.snooze();
-    secondAt(7, 6, 0);
-    secondAt(7, 6, 1);
-    secondAt(7, 6, 2);
-    secondAt(7, 6, 3);
-    EXPECT_EQ(bell.rings, 3);
+    EXPECT_FALSE(bell.sounding);
+    for (int s = 0; s < 4; ++s)
+        secondAt(7, 6, s);
+    EXPECT_EQ(bell.rings, 1);
     naps(5); // the replay tries the tunes again, then rings
-    EXPECT_EQ(bell.rings, 4);
+    EXPECT_EQ(bell.rings, 2);
+    EXPECT_TRUE(bell.sounding);
     alarm.disarm();
+    EXPECT_FALSE(bell.sounding);
+    EXPECT_TRUE(view.notice.isEmpty());
     for (int s = 0; s < 10; ++s)
         secondAt(7, 12, s);
-    EXPECT_EQ(bell.rings, 4);
+    EXPECT_EQ(bell.rings, 2);
 }
 
+// Where no sound device opens, the desktop's bell is all there is: it rings
+// every few seconds, each time after the tunes were tried again.
+TEST_F(AlarmClockTest, WithoutASoundDeviceTheDesktopBellRingsEveryFewSeconds)
+{
+    player.missing = {QStringLiteral("/t/a.mp3"), kDefaultTune};
+    bell.deviceOpens = false;
+    armAndFire();
+    EXPECT_EQ(bell.rings, 1);
+    for (int s = 1; s <= 3 * AlarmClock::kBellEverySeconds; ++s)
+        secondAt(7, 5, s);
+    EXPECT_EQ(bell.rings, 4);
+    EXPECT_EQ(player.starts, 2 + 3 * 2);
+    EXPECT_EQ(alarm.state(), AlarmState::Ringing);
+    // The device is back: the tune plays again.
+    player.missing.clear();
+    for (int s = 10; s <= 10 + AlarmClock::kBellEverySeconds; ++s)
+        secondAt(7, 5, s);
+    EXPECT_TRUE(alarm.playing());
+    EXPECT_FALSE(alarm.belling());
+    EXPECT_EQ(player.started.back(), "/t/a.mp3");
+    EXPECT_TRUE(view.notice.isEmpty());
+}
 TEST_F(AlarmClockTest, EmptyTuneListPlaysTheDefaultTune)
 {
     settings.tuneCount = 0;
@@ -611,6 +673,228 @@ TEST_F(AlarmClockTest, DestructionLeavesNoCallbacks)
     EXPECT_FALSE(f.callback);
     EXPECT_FALSE(n.callback);
     EXPECT_FALSE(p.finishedHandler);
+}
+
+// ---- Sound that stops, notices --------------------------------------------
+
+// The sound device goes away mid-tune: the player stops without reporting
+// an end. Within two ticks the alarm sounds again, with what still plays.
+TEST_F(AlarmClockTest, ALostDeviceMidTuneLeadsToSoundAgainWithinTwoTicks)
+{
+    const struct {
+        const char *name;
+        std::set<QString> failing; // what cannot start after the loss
+        const char *heard;         // the tune then heard, or "" for the bell
+    } cases[] = {
+        {"the tune again", {}, "/t/a.mp3"},
+        {"the default tune", {"/t/a.mp3"}, "/opt/kestrum/Zorvin.mp3"},
+        {"the bell", {"/t/a.mp3", "/opt/kestrum/Zorvin.mp3"}, ""},
+    };
+    QDate day(2024, 3, 5);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        day = day.addDays(1);
+        alarm.disarm();
+        player.missing.clear();
+        alarm.arm();
+        secondAt(7, 5, 0, day);
+        ASSERT_TRUE(player.playing);
+        const int count = alarm.playCount();
+        player.missing = c.failing;
+        player.loseDevice();
+        flash.fire();
+        flash.fire();
+        if (*c.heard != '\0') {
+            EXPECT_TRUE(player.playing);
+            EXPECT_EQ(player.started.back(), QString::fromLatin1(c.heard));
+        } else {
+            EXPECT_TRUE(bell.sounding);
+        }
+        EXPECT_EQ(alarm.state(), AlarmState::Ringing);
+        EXPECT_EQ(alarm.playCount(), count) << "a recovery is no new start";
+    }
+}
+
+// The end of a tune and its report may straddle a tick: that is no lost
+// device, and without repeat nothing starts again.
+TEST_F(AlarmClockTest, ATuneThatEndedIsNotTakenForALostDevice)
+{
+    armAndFire();
+    player.playing = false; // the end, its report still queued
+    flash.fire();
+    player.finishedHandler();
+    for (int s = 1; s < 5; ++s)
+        secondAt(7, 5, s);
+    EXPECT_EQ(player.starts, 1);
+    EXPECT_EQ(alarm.state(), AlarmState::Quiet);
+}
+
+TEST_F(AlarmClockTest, TheNoticeSaysWhatPlaysInsteadOfTheTune)
+{
+    player.missing.insert(QStringLiteral("/t/a.mp3"));
+    armAndFire();
+    EXPECT_EQ(view.notice, QString::fromUtf8("Tune not found: a.mp3 \u2014 playing the default tune"));
+    alarm.disarm();
+    EXPECT_TRUE(view.notice.isEmpty());
+
+    // A file that is there but does not play; then the default tune neither.
+    QTemporaryFile notMusic(QDir::tempPath() + QStringLiteral("/XXXXXX.mp3"));
+    ASSERT_TRUE(notMusic.open());
+    const QString name = QFileInfo(notMusic.fileName()).fileName();
+    settings.tunes[0] = notMusic.fileName() + QStringLiteral(",Broken");
+    player.missing = {kDefaultTune};
+    player.rejected.insert(notMusic.fileName());
+    alarm.arm();
+    secondAt(7, 5, 0, QDate(2024, 3, 6));
+    EXPECT_EQ(view.notice, QString::fromUtf8("Tune cannot play: %1 \u2014 ringing the alarm bell").arg(name));
+}
+
+// ---- Gentle wake ----------------------------------------------------------
+
+TEST_F(AlarmClockTest, TheTuneFadesInAtTheFireAndAtReplaysButNotAtRepeats)
+{
+    WakeSettings wake;
+    wake.fadeInSeconds = 8;
+    alarm.setWakeSettings(&wake);
+    settings.repeatTune = 1;
+    armAndFire();
+    player.finish(); // a repeat
+    naps(5);         // a snooze replay
+    QStringList starts;
+    for (const QString &call : player.calls)
+        if (call.startsWith(QLatin1String("Play")))
+            starts << call;
+    EXPECT_EQ(starts, (QStringList{"PlayFadeIn=8", "PlayStart", "PlayStop", "PlayFadeIn=8"}));
+    wake.fadeInSeconds = 0;
+    alarm.snooze();
+    naps(5);
+    EXPECT_EQ(player.calls.last(), "PlayStart");
+}
+
+// ---- An alarm minute the clock jumped past ----------------------------------
+
+// The computer slept through the alarm minute (or the clock was set
+// forward): within the limit the alarm rings at once, later the window says
+// it was missed.
+TEST_F(AlarmClockTest, AWallClockJumpPastTheAlarmRingsWithinTheLimitAndIsReportedPastIt)
+{
+    const QDate day(2024, 3, 5);
+    const struct {
+        const char *name;
+        QTime before, after;
+        int limit;
+        QDate afterDay;
+        bool rings;
+        bool missed;
+    } cases[] = {
+        {"a minute late", QTime(7, 4, 50), QTime(7, 6, 30), 60, day, true, false},
+        {"at the limit", QTime(6, 0, 0), QTime(8, 5, 59), 60, day, true, false},
+        {"past the limit", QTime(6, 0, 0), QTime(8, 6, 0), 60, day, false, true},
+        {"a limit of 0", QTime(7, 4, 50), QTime(7, 6, 30), 0, day, false, true},
+        {"a longer limit", QTime(3, 0, 0), QTime(9, 0, 0), 120, day, true, false},
+        {"within the minute", QTime(7, 4, 30), QTime(7, 5, 40), 60, day, true, false},
+        {"over midnight", QTime(23, 0, 0), QTime(7, 30, 0), 60, day.addDays(1), true, false},
+        {"short of the alarm", QTime(6, 0, 0), QTime(7, 4, 0), 60, day, false, false},
+        {"backwards", QTime(8, 0, 0), QTime(7, 0, 0), 60, day, false, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        AlarmSettings s = settings;
+        FakeClock clk;
+        FakeTimer f;
+        FakeTimer n;
+        FakePlayer p;
+        RecordingView v;
+        FakeBell b;
+        FakeNotifier notifier;
+        WakeSettings wake;
+        wake.lateLimitMinutes = c.limit;
+        AlarmClock a(s, clk, f, n, p, v, b, kDefaultTune);
+        a.setWakeSettings(&wake);
+        a.setNotifier(&notifier);
+        a.startUp();
+        a.showAlarmTextFields();
+        a.arm();
+        v.up = false;
+        clk.time = QDateTime(day, c.before);
+        f.fire();
+        f.fire();
+        clk.time = QDateTime(c.afterDay, c.after);
+        f.fire();
+        f.fire();
+        EXPECT_EQ(p.starts, c.rings ? 1 : 0);
+        EXPECT_EQ(v.message, c.rings || c.missed);
+        if (c.missed) {
+            EXPECT_EQ(v.messageText, "Missed alarm at 7:05 AM");
+            EXPECT_EQ(notifier.notices, QStringList{"Missed alarm at 7:05 AM"});
+            EXPECT_EQ(a.state(), AlarmState::Armed);
+            EXPECT_FALSE(n.isActive()) << "nothing to replay";
+        }
+        EXPECT_EQ(v.up, c.rings || c.missed) << "the window comes back to say so";
+        // Seen once only: later ticks add nothing.
+        clk.time = clk.time.addSecs(1);
+        f.fire();
+        f.fire();
+        EXPECT_EQ(p.starts, c.rings ? 1 : 0);
+        EXPECT_LE(notifier.notices.size(), 1);
+    }
+}
+
+// After sleep the system says so: the alarm looks at once, without waiting
+// for a tick; summer time's lost hour counts as a jump too.
+TEST_F(AlarmClockTest, ALookAfterSleepOrTheLostHourOfSummerTimeFindsTheAlarm)
+{
+    alarm.arm();
+    secondAt(7, 4, 0);
+    clock.time = QDateTime(QDate(2024, 3, 5), QTime(7, 20, 0));
+    alarm.checkNow();
+    EXPECT_EQ(player.starts, 1);
+    EXPECT_EQ(view.notice, "Ringing late: the alarm was due at 7:05 AM");
+    alarm.disarm();
+    EXPECT_TRUE(view.notice.isEmpty());
+
+    settings.alarmText = QStringLiteral("230AM");
+    alarm.showAlarmTextFields();
+    alarm.arm();
+    secondAt(1, 59, 59, QDate(2024, 3, 6));
+    secondAt(3, 0, 0, QDate(2024, 3, 6));
+    EXPECT_EQ(player.starts, 2);
+}
+
+// ---- Notifications ----------------------------------------------------------
+
+TEST_F(AlarmClockTest, TheNotificationLastsAsLongAsTheRingingAndItsActionsWork)
+{
+    FakeNotifier notifier;
+    alarm.setNotifier(&notifier);
+    armAndFire();
+    EXPECT_TRUE(notifier.shown);
+    EXPECT_EQ(notifier.message, "Wakie, Wakie !");
+    EXPECT_EQ(notifier.time, "7:05 AM");
+    EXPECT_TRUE(view.ringing);
+    EXPECT_GE(view.fronts, 1) << "the window comes to the front";
+
+    notifier.snoozeAction();
+    EXPECT_FALSE(player.playing);
+    EXPECT_EQ(alarm.state(), AlarmState::Quiet);
+    EXPECT_FALSE(notifier.shown);
+    EXPECT_FALSE(view.ringing);
+
+    naps(5);
+    EXPECT_TRUE(notifier.shown);
+    EXPECT_EQ(notifier.alarms, 2);
+    player.finish(); // the end of the tune ends the ringing
+    EXPECT_FALSE(notifier.shown);
+
+    naps(5);
+    notifier.unsetAction();
+    EXPECT_EQ(alarm.state(), AlarmState::Disarmed);
+    EXPECT_FALSE(view.checked);
+    EXPECT_FALSE(player.playing);
+    EXPECT_FALSE(notifier.shown);
+
+    alarm.setNotifier(nullptr);
+    EXPECT_FALSE(notifier.snoozeAction) << "a notifier let go of keeps no actions";
 }
 
 }  // namespace

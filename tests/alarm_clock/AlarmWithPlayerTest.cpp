@@ -6,7 +6,6 @@
 // process of its own (gtest_discover_tests), so the environment set here
 // belongs to that test.
 #include "FrmMain.h"
-#include "SharedLibrary.h"
 #include "WindowFakes.h"
 
 #include <gtest/gtest.h>
@@ -39,12 +38,7 @@ protected:
         // this temporary configuration folder, where the window looks its
         // ProgID up.
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.filePath(QStringLiteral("config"))));
-        QString error;
-        const auto library = platform::SharedLibrary::load(QStringLiteral(TARNEL_LIBRARY_PATH), &error);
-        ASSERT_TRUE(library) << qPrintable(error);
-        auto *registerServer = library->function<long()>("DllRegisterServer");
-        ASSERT_NE(registerServer, nullptr);
-        ASSERT_EQ(registerServer(), 0);
+        ASSERT_NO_FATAL_FAILURE(registerControls(QStringLiteral(TARNEL_LIBRARY_PATH)));
 
         // Played about ten times faster than real time into the disk file.
         heard = folder.filePath(QStringLiteral("heard.raw"));
@@ -192,23 +186,99 @@ TEST_F(AlarmWithPlayerTest, AMissingTuneStillSoundsWithTheDefaultTune)
     w.alarm().disarm();
 }
 
-TEST_F(AlarmWithPlayerTest, WithNoTuneThatPlaysTheBellRings)
+// Neither the chosen tune nor the default one is there: the alarm bell, a
+// tone the program makes, is heard through the sound device until Snooze.
+TEST_F(AlarmWithPlayerTest, WithNoTuneThatPlaysTheBellIsHeard)
 {
-    // Neither the chosen tune nor the default one is there.
     writeAlarmSettings(QDir(program).filePath(QStringLiteral("gone.mp3")) + QStringLiteral(",Gone"));
-    auto window = startWindow();
-    FrmMain &w = *window;
+    FrmMainParts parts = fakes.make(program, /*realPlayer=*/true);
+    parts.bell.reset(); // the window's own bell
+    FrmMain w(std::move(parts));
+    w.notifyIcon().setDesktopHasTray([] { return true; });
+    w.startUp();
 
     w.alarm().arm();
     fakes.secondAt(7, 5, 0);
     EXPECT_FALSE(w.player().IsPlaying());
+    EXPECT_TRUE(w.alarm().belling());
     EXPECT_EQ(w.alarm().state(), AlarmState::Ringing);
-    EXPECT_GE(fakes.bell->rings, 1);
     EXPECT_TRUE(control(w, "lblMessage")->isVisible());
-    for (int second = 1; second <= 6; ++second)
+    EXPECT_EQ(w.notice(), QString::fromUtf8("Tune not found: gone.mp3 \u2014 ringing the alarm bell"));
+
+    // The bell's tone goes to the device as 16-bit samples, about -3 dBFS
+    // at its peaks, and goes on while it rings.
+    const auto peak = [&] {
+        QFile file(heard);
+        if (!file.open(QIODevice::ReadOnly))
+            return 0.0;
+        const QByteArray bytes = file.readAll();
+        int largest = 0;
+        for (qsizetype i = 0; i + 2 <= bytes.size(); i += 2) {
+            qint16 sample = 0;
+            std::memcpy(&sample, bytes.constData() + i, 2);
+            largest = std::max(largest, std::abs(int{sample}));
+        }
+        return largest / 32768.0;
+    };
+    ASSERT_TRUE(waitUntil([&] { return peak() > 0.5; }, 5000)) << "the bell was not heard";
+    EXPECT_NEAR(20 * std::log10(peak()), -3.0, 0.2);
+    clearHeard();
+    for (int second = 1; second <= 3; ++second)
         fakes.secondAt(7, 5, second);
-    EXPECT_GE(fakes.bell->rings, 3) << "the bell goes on every few seconds";
-    EXPECT_EQ(soundingSamples(), 0u);
+    EXPECT_TRUE(waitUntil([&] { return peak() > 0.5; }, 5000)) << "the bell stopped by itself";
+
+    QTest::keyClick(control(w, "cmdSnooze"), Qt::Key_Space);
+    EXPECT_FALSE(w.alarm().belling());
+    EXPECT_EQ(w.alarm().state(), AlarmState::Quiet);
+    QTest::qWait(200);
+    clearHeard();
+    QTest::qWait(300);
+    EXPECT_LT(peak(), 0.01) << "the bell still rings after Snooze";
+}
+
+// A gentle wake: the tune starts through the control's PlayFadeIn and rises
+// from silence, where without a fade its first strike is heard at once.
+TEST_F(AlarmWithPlayerTest, WithAFadeInTheTuneRisesFromSilence)
+{
+    shipDefaultTune();
+    writeAlarmSettings(QStringLiteral("Zorvin.mp3,Zorvin"));
+    auto window = startWindow();
+    FrmMain &w = *window;
+    ASSERT_NE(control(w, "mpp2"), nullptr);
+    // The loudest sample of the first tenth of a second of sound.
+    const auto firstPeak = [&] {
+        QFile file(heard);
+        if (!file.open(QIODevice::ReadOnly))
+            return -1.0f;
+        const QByteArray bytes = file.readAll();
+        qsizetype first = -1;
+        float peak = 0;
+        for (qsizetype i = 0; i + 4 <= bytes.size(); i += 4) {
+            float sample = 0;
+            std::memcpy(&sample, bytes.constData() + i, 4);
+            if (first < 0 && std::fabs(sample) > 1e-4f)
+                first = i;
+            if (first >= 0 && i < first + 4 * 2 * 4410)
+                peak = std::max(peak, std::fabs(sample));
+        }
+        return peak;
+    };
+    for (const int fade : {0, 3}) {
+        SCOPED_TRACE(fade);
+        w.wakeSettings().fadeInSeconds = fade;
+        w.alarm().disarm();
+        QTest::qWait(1300); // the engine lets its device go; the next opens the file anew
+        QFile::remove(heard);
+        w.alarm().arm();
+        fakes.secondAt(7, 5, 0, QDate(2024, 3, 5 + fade));
+        ASSERT_TRUE(w.player().IsPlaying());
+        ASSERT_TRUE(soundArrives());
+        if (fade == 0)
+            EXPECT_GT(firstPeak(), 0.05f) << "the tune's first strike";
+        else
+            EXPECT_LT(firstPeak(), 0.01f) << "the tune did not fade in";
+    }
+    w.alarm().disarm();
 }
 
 }  // namespace

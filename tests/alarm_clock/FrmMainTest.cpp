@@ -3,6 +3,8 @@
 #include "ClockFonts.h"
 #include "FrmMain.h"
 #include "FrmOptions.h"
+#include "ModalDialogs.h"
+#include "Registry.h"
 #include "WindowFakes.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +19,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace kestrum;
 using namespace kestrum::testing;
@@ -389,15 +393,41 @@ TEST_F(FrmMainTest, MissingOrBadSettingsGiveTheDesignValuesAndLoseNothingAtExit)
                                                 QStringLiteral("Wakie, Wakie !")}));
     }
     {
-        // A minute without its leading zero is no time of the clock: the
-        // line is written back as the user left it.
+        // A minute without its leading zero is read as what it says.
         QStringList lines = kSevenFivePm;
         lines[0] = QStringLiteral("7,5,PM");
         writeSettings(folder.path(), lines);
         auto window = makeWindow();
         window->startUp();
+        EXPECT_EQ(text(*window, "txtAlHr") + text(*window, "txtAlMin") + text(*window, "txtAlAMPM"),
+                  QStringLiteral("705PM"));
+        EXPECT_TRUE(window->notice().isEmpty());
+        window->alarm().arm();
+        fakes.secondAt(19, 5, 0);
+        EXPECT_TRUE(fakes.player->playing) << "the alarm of the line 7,5,PM did not ring at 7:05 PM";
         window->unload();
-        EXPECT_EQ(readLines(window->settingsPath()).value(0), QStringLiteral("7,5,PM"));
+        EXPECT_EQ(readLines(window->settingsPath()).value(0), QStringLiteral("7,05,PM"));
+    }
+    {
+        // A line that holds no time: the design time, and the window says
+        // so; the line stays in the file until the user sets a time.
+        QStringList lines = kSevenFivePm;
+        lines[0] = QStringLiteral("7,61,PM");
+        writeSettings(folder.path(), lines);
+        auto window = makeWindow();
+        window->startUp();
+        EXPECT_EQ(text(*window, "txtAlHr") + text(*window, "txtAlMin") + text(*window, "txtAlAMPM"),
+                  QStringLiteral("101AM"));
+        EXPECT_TRUE(window->notice().contains(QStringLiteral("\"7,61,PM\""))) << qPrintable(window->notice());
+        EXPECT_TRUE(child(*window, "lblNotice")->isVisible());
+        window->unload();
+        EXPECT_EQ(readLines(window->settingsPath()).value(0), QStringLiteral("7,61,PM"));
+
+        auto again = makeWindow();
+        again->startUp();
+        QTest::mouseClick(child(*again, "Command6"), Qt::LeftButton);
+        again->unload();
+        EXPECT_EQ(readLines(again->settingsPath()).value(0), QStringLiteral("2,01,AM"));
     }
 }
 
@@ -424,6 +454,107 @@ TEST_F(FrmMainTest, RealTimersBlinkTheSeparatorAndRefreshTheClockEverySecond)
     EXPECT_EQ(text(window, "txtAMPM"), QStringLiteral("PM"));
     EXPECT_TRUE(separators.contains(QStringLiteral(" ")));
     EXPECT_TRUE(separators.contains(QStringLiteral(":")));
+}
+
+// A ringing alarm can always be snoozed: from the icon's menu, and from the
+// main window while a modal options dialog is open; the window comes to the
+// front when the alarm fires.
+TEST_F(FrmMainTest, ARingingAlarmSnoozesFromTheMenuAndPastAModalDialog)
+{
+    writeSettings(folder.path(), kSevenFivePm);
+    auto window = makeWindow();
+    FrmMain &w = *window;
+    w.startUp();
+    activate(w);
+    const auto menuItems = [&] {
+        QStringList items;
+        for (QAction *item : w.mainMenu()->actions())
+            items << (item->isSeparator() ? QStringLiteral("-") : item->text());
+        return items;
+    };
+    const QStringList quiet = menuItems();
+
+    w.alarm().arm();
+    fakes.secondAt(19, 5, 0);
+    ASSERT_TRUE(fakes.player->playing);
+    EXPECT_TRUE(fakes.notifier->shown);
+    EXPECT_EQ(menuItems(), (QStringList{QStringLiteral("Snooze"), QStringLiteral("-")} + quiet));
+    action(w, "mnuSnooze")->trigger();
+    EXPECT_FALSE(fakes.player->playing);
+    EXPECT_EQ(w.alarm().state(), AlarmState::Quiet);
+    EXPECT_EQ(menuItems(), quiet);
+    EXPECT_FALSE(fakes.notifier->shown);
+
+    // The modal "Options" is open when the snooze replay comes.
+    auto *snooze = child<QPushButton>(w, "cmdSnooze");
+    const QPoint onSnooze = snooze->mapTo(&w, snooze->rect().center());
+    bool blockedAfter = true;
+    QTimer::singleShot(0, &w, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr) << "the options dialog is not modal";
+        fakes.nap->fire();
+        fakes.nap->fire();
+        fakes.nap->fire();
+        fakes.nap->fire();
+        fakes.nap->fire();
+        EXPECT_TRUE(fakes.player->playing) << "no replay";
+        blockedAfter = QApplication::activeModalWidget() != nullptr;
+        EXPECT_TRUE(dialog->isVisible()) << "the dialog stays open";
+        QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, onSnooze);
+        EXPECT_FALSE(fakes.player->playing) << "Snooze on the main window did not reach the alarm";
+        // Another replay, and the space bar in the dialog's message field snoozes too.
+        fakes.nap->fire();
+        fakes.nap->fire();
+        fakes.nap->fire();
+        fakes.nap->fire();
+        fakes.nap->fire();
+        ASSERT_TRUE(fakes.player->playing);
+        auto *message = dialog->findChild<QLineEdit *>(QStringLiteral("txtMessage"));
+        ASSERT_NE(message, nullptr);
+        const QString before = message->text();
+        QTest::keyClick(message, Qt::Key_Space);
+        EXPECT_FALSE(fakes.player->playing);
+        EXPECT_EQ(message->text(), before);
+        // While nothing rings, the space bar types again.
+        QTest::keyClick(message, Qt::Key_Space);
+        EXPECT_EQ(message->text(), before + u' ');
+        dialog->close();
+    });
+    w.showOptions(true);
+    EXPECT_FALSE(blockedAfter) << "the modal dialog still blocks the main window";
+    EXPECT_EQ(runningModalDialogs(), 0);
+    EXPECT_GE(fakes.player->stops, 3);
+}
+
+TEST_F(FrmMainTest, TheFireBringsAnOpenWindowToTheFront)
+{
+    writeSettings(folder.path(), kSevenFivePm);
+    auto window = makeWindow();
+    FrmMain &w = *window;
+    w.startUp();
+    w.alarm().arm();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    fakes.secondAt(19, 5, 0);
+    EXPECT_TRUE(waitUntil([&] { return w.isActiveWindow(); }, 2000));
+    EXPECT_EQ(QApplication::focusWidget(), child(w, "cmdSnooze"));
+}
+
+// With no player to create, no tune can play: the window says so at start,
+// and so does a desktop notification.
+TEST_F(FrmMainTest, TheStartSaysWhenNoTuneCanPlay)
+{
+    platform::setRegistryLocation(folder.filePath(QStringLiteral("registry.ini")),
+                                  folder.filePath(QStringLiteral("autostart")));
+    writeSettings(folder.path(), kSevenFivePm);
+    auto window = std::make_unique<FrmMain>(fakes.make(folder.path(), /*realPlayer=*/true));
+    window->notifyIcon().setDesktopHasTray([] { return true; });
+    window->startUp();
+    EXPECT_TRUE(window->notice().startsWith(QStringLiteral("No tune can play"))) << qPrintable(window->notice());
+    EXPECT_EQ(fakes.notifier->notices, QStringList{window->notice()});
+    platform::restoreDefaultRegistryLocation();
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include "ControlHost.h"
 #include "QtAdapters.h"
 #include "Registry.h"
-#include "SharedLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -19,10 +18,13 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QPointer>
 #include <QTest>
@@ -179,12 +181,7 @@ TEST_F(FrmOptionsTest, FileDialogFiltersBecomeQtNameFilters)
 // toggle lets go by itself.
 TEST_F(FrmOptionsTest, APreviewOnTheRealPlayerReleasesTheToggleWhenTheTuneEnds)
 {
-    QString error;
-    const auto library = platform::SharedLibrary::load(QStringLiteral(TARNEL_LIBRARY_PATH), &error);
-    ASSERT_TRUE(library) << qPrintable(error);
-    auto *registerServer = library->function<long()>("DllRegisterServer");
-    ASSERT_NE(registerServer, nullptr);
-    ASSERT_EQ(registerServer(), 0);
+    ASSERT_NO_FATAL_FAILURE(kestrum::testing::registerControls(QStringLiteral(TARNEL_LIBRARY_PATH)));
     const QString heard = folder.filePath(QStringLiteral("heard.raw"));
     ::setenv("SDL_AUDIODRIVER", "disk", 1);
     ::setenv("SDL_DISKAUDIOFILE", QFile::encodeName(heard).constData(), 1);
@@ -281,6 +278,62 @@ TEST_F(FrmOptionsTest, TheMainWindowOpensDialogsThatShareItsSettings)
     EXPECT_EQ(window.showOptions(true), nullptr);
     EXPECT_TRUE(closed);
     EXPECT_EQ(window.settings().tuneCount, 3);
+}
+
+// The section "Waking": the fade-in and the late-alarm limit, as the wake
+// settings hold them; "Okay" takes the edits over.
+TEST_F(FrmOptionsTest, TheWakingSectionShowsAndTakesOverTheWakeSettings)
+{
+    WakeSettings wake;
+    wake.fadeInSeconds = 12;
+    auto dialog = openWithFakes();
+    dialog->setWakeSettings(&wake);
+    EXPECT_EQ(dialog->wakeBox->title(), QStringLiteral("Waking"));
+    EXPECT_EQ(dialog->spnFadeIn->value(), 12);
+    EXPECT_EQ(dialog->spnLateLimit->value(), 60);
+    EXPECT_EQ(dialog->spnFadeIn->maximum(), WakeSettings::kLongestFadeIn);
+    EXPECT_EQ(dialog->spnLateLimit->maximum(), WakeSettings::kLongestLateLimit);
+    dialog->spnFadeIn->setValue(20);
+    dialog->spnLateLimit->setValue(0);
+    dialog->Command4->click();
+    EXPECT_EQ(wake.fadeInSeconds, 20);
+    EXPECT_EQ(wake.lateLimitMinutes, 0);
+}
+
+// A file that the real player takes without a word but does not play: the
+// preview says so, and the toggle and the list are free again.
+TEST_F(FrmOptionsTest, APreviewOfAFileThatIsNoMp3OnTheRealPlayerSaysSoAndLetsGo)
+{
+    ASSERT_NO_FATAL_FAILURE(kestrum::testing::registerControls(QStringLiteral(TARNEL_LIBRARY_PATH)));
+    ::setenv("SDL_AUDIODRIVER", "disk", 1);
+    ::setenv("SDL_DISKAUDIOFILE", QFile::encodeName(folder.filePath(QStringLiteral("heard.raw"))).constData(), 1);
+
+    const QString notMusic = folder.filePath(QStringLiteral("Notes.mp3"));
+    QFile file(notMusic);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+
+    platform::ControlHost host;
+    auto files = std::make_unique<ChosenFile>();
+    files->answer = notMusic;
+    FrmOptions dialog(settings, ControlPlayer::create(host, nullptr, nullptr), std::move(files),
+                      folder.filePath(QStringLiteral("program")));
+    dialog.show();
+    dialog.btnAdd->click();
+    QString said;
+    QTimer::singleShot(0, &dialog, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            said = box->text();
+            box->accept();
+        }
+    });
+    dialog.chkPlay->click();
+    EXPECT_TRUE(said.contains(notMusic)) << qPrintable(said);
+    EXPECT_FALSE(dialog.chkPlay->isChecked());
+    EXPECT_EQ(dialog.chkPlay->text(), QStringLiteral("Play Preview"));
+    EXPECT_TRUE(dialog.lstMidi->isEnabled());
+    EXPECT_FALSE(dialog.logic().previewing);
 }
 
 } // namespace

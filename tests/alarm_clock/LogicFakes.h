@@ -2,7 +2,8 @@
 
 // Fakes for the alarm logic and the windows around it: a clock the test
 // sets, timers that tick when the test says so, a player that plays nothing
-// and records what it was asked, a bell that counts.
+// and records what it was asked, a bell that counts, a notification server
+// that keeps what it shows.
 
 #include "AlarmClock.h"
 #include "CallLog.h"
@@ -49,7 +50,7 @@ public:
     bool playing = false;
     int starts = 0;
     int stops = 0;
-    CallLog<QStringList> calls;            // "Filename=<path>", "PlayStart", "PlayStop"
+    CallLog<QStringList> calls;            // "Filename=<path>", "PlayStart", "PlayFadeIn=<s>", "PlayStop"
     CallLog<std::vector<QString>> started; // file of each PlayStart that plays
     std::set<QString> missing;      // PlayStart raises
     std::set<QString> rejected;     // PlayStart returns, nothing plays
@@ -62,8 +63,17 @@ public:
     }
     void PlayStart() override
     {
-        ++starts;
         calls << QStringLiteral("PlayStart");
+        start();
+    }
+    void PlayFadeIn(double attackSeconds) override
+    {
+        calls << QStringLiteral("PlayFadeIn=") + QString::number(attackSeconds);
+        start();
+    }
+    void start()
+    {
+        ++starts;
         if (missing.count(filename))
             throw platform::DispatchError(53, QStringLiteral("SBMP3Player"), QStringLiteral("File not found"));
         playing = !rejected.count(filename);
@@ -85,12 +95,46 @@ public:
         if (finishedHandler)
             finishedHandler();
     }
+    // The sound device went away: playback stops, and no end is reported.
+    void loseDevice() { playing = false; }
 };
 
 class FakeBell : public Bell {
 public:
     int rings = 0;
-    void ring() override { ++rings; }
+    bool sounding = false;
+    bool deviceOpens = true; // false: only the desktop's bell could ring
+    void ring() override
+    {
+        ++rings;
+        sounding = deviceOpens;
+    }
+    void silence() override { sounding = false; }
+    bool ringing() const override { return sounding; }
+};
+
+class FakeNotifier : public Notifier {
+public:
+    bool shown = false;       // the alarm's notification is up
+    QString message, time;    // what it shows
+    int alarms = 0;           // showAlarm calls
+    QStringList notices;
+    std::function<void()> snoozeAction, unsetAction;
+
+    void showAlarm(const QString &m, const QString &t) override
+    {
+        shown = true;
+        message = m;
+        time = t;
+        ++alarms;
+    }
+    void closeAlarm() override { shown = false; }
+    void showNotice(const QString &text) override { notices << text; }
+    void setActions(std::function<void()> snooze, std::function<void()> unset) override
+    {
+        snoozeAction = std::move(snooze);
+        unsetAction = std::move(unset);
+    }
 };
 
 }  // namespace kestrum::testing

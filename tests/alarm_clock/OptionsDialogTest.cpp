@@ -4,6 +4,7 @@
 
 #include "Registry.h"
 #include "RegistryValues.h"
+#include "WakeSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -264,17 +265,36 @@ TEST_F(OptionsDialogTest, TheEndOfThePreviewReleasesTheToggle)
     EXPECT_TRUE(dialog->previewing);
 }
 
+// A file the player raises for, and one it takes without a word and then
+// does not play (not MP3 audio, damaged): both are reported, and the toggle
+// and the list are free again.
 TEST_F(OptionsDialogTest, ATuneThatCannotPlayIsReportedAndReleasesTheToggle)
 {
+    QFile damaged(folder.filePath(QStringLiteral("Damaged.mp3")));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("not audio");
+    damaged.close();
+    setTunes({QStringLiteral("/music/A.mp3,A"), damaged.fileName() + QStringLiteral(",Damaged"),
+              QStringLiteral("/music/Gone.mp3,Gone")});
     mpp.missing.insert(QStringLiteral("/music/A.mp3"));
-    auto dialog = open();
-    dialog->selectedRow = 0;
-    dialog->previewToggle();
-    ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors[0].contains(QStringLiteral("/music/A.mp3")));
-    EXPECT_FALSE(dialog->chkPlay);
-    EXPECT_FALSE(dialog->previewing);
-    EXPECT_TRUE(dialog->listEnabled);
+    mpp.rejected = {damaged.fileName(), QStringLiteral("/music/Gone.mp3")};
+    const struct {
+        int row;
+        const char *why;
+    } cases[] = {{0, "File not found"}, {1, "not MP3 audio"}, {2, "The file is not there."}};
+    for (const auto &c : cases) {
+        errors.clear();
+        auto dialog = open();
+        dialog->selectedRow = c.row;
+        dialog->previewToggle();
+        ASSERT_EQ(errors.size(), 1) << c.row;
+        EXPECT_TRUE(errors[0].contains(settings.tunes[static_cast<std::size_t>(c.row)].section(u',', 0, 0)));
+        EXPECT_TRUE(errors[0].contains(QString::fromLatin1(c.why))) << qPrintable(errors[0]);
+        EXPECT_FALSE(dialog->chkPlay);
+        EXPECT_EQ(dialog->chkPlayCaption, QStringLiteral("Play Preview"));
+        EXPECT_FALSE(dialog->previewing);
+        EXPECT_TRUE(dialog->listEnabled);
+    }
 }
 
 // The player control could not be created: every member raises.
@@ -396,6 +416,32 @@ TEST_F(OptionsDialogTest, ClosingWithoutOkayKeepsTheListButNotTheFields)
     EXPECT_EQ(settings.alarmMessage, QStringLiteral("Wakie, Wakie !"));
     EXPECT_EQ(settings.autoStart, 0);
     EXPECT_FALSE(QFile::exists(autostartFile()));
+}
+
+// The waking section shows the wake settings; "Okay" keeps them in memory
+// and in the registry, within their ranges; closing otherwise keeps nothing.
+TEST_F(OptionsDialogTest, TheWakingSectionIsStoredByOkayOnly)
+{
+    WakeSettings wake;
+    wake.fadeInSeconds = 5;
+    auto dialog = open();
+    dialog->setWakeSettings(&wake);
+    EXPECT_EQ(dialog->fadeInSeconds, 5);
+    EXPECT_EQ(dialog->lateLimitMinutes, WakeSettings::kDefaultLateLimit);
+    dialog->fadeInSeconds = 30;
+    dialog->lateLimitMinutes = 10;
+    dialog->unload();
+    EXPECT_EQ(wake.fadeInSeconds, 5);
+    EXPECT_EQ(loadWakeSettings(), WakeSettings{});
+
+    dialog = open();
+    dialog->setWakeSettings(&wake);
+    dialog->fadeInSeconds = 30;
+    dialog->lateLimitMinutes = 100000;
+    dialog->okay();
+    EXPECT_EQ(wake.fadeInSeconds, 30);
+    EXPECT_EQ(wake.lateLimitMinutes, WakeSettings::kLongestLateLimit);
+    EXPECT_EQ(loadWakeSettings(), wake);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "RegistryValues.h"
+#include "WakeSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -94,6 +95,31 @@ TEST_F(RegistryValuesTest, RunValueIsTheAutostartEntry)
     EXPECT_FALSE(QFile::exists(entry));
     deleteRegistryValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kRunValueName); // none left: silent
     EXPECT_FALSE(QFile::exists(entry));
+}
+
+TEST_F(RegistryValuesTest, WakeSettingsAreNumbersUnderKestrumsKeyAndBadOnesGiveTheirDefault)
+{
+    EXPECT_EQ(loadWakeSettings(), WakeSettings{}) << "nothing stored yet";
+
+    WakeSettings wake;
+    wake.fadeInSeconds = 15;
+    wake.lateLimitMinutes = 0;
+    ASSERT_TRUE(saveWakeSettings(wake));
+    EXPECT_EQ(loadWakeSettings(), wake);
+    const unsigned char fifteen[4] = {15, 0, 0, 0};
+    EXPECT_EQ(read(HKEY_CURRENT_USER, QStringLiteral("Software\\Kestrum"), "FadeInSeconds"),
+              std::make_pair(REG_DWORD, QByteArray(reinterpret_cast<const char *>(fifteen), 4)));
+
+    // A value of another type, or out of range, gives that value's default only.
+    deleteRegistryValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Kestrum"), "LateAlarmMinutes");
+    EXPECT_TRUE(setRegistryValue(HKEY_CURRENT_USER, QStringLiteral("Software\\Kestrum"), "LateAlarmMinutes", "soon"));
+    EXPECT_EQ(loadWakeSettings().lateLimitMinutes, WakeSettings::kDefaultLateLimit);
+    EXPECT_EQ(loadWakeSettings().fadeInSeconds, 15);
+    OpenedKey key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Kestrum", 0, KEY_ALL_ACCESS, &key.key), ERROR_SUCCESS);
+    const unsigned char tooLong[4] = {0x79, 0, 0, 0}; // 121 s
+    ASSERT_EQ(RegSetValueExA(key.key, "FadeInSeconds", 0, REG_DWORD, tooLong, 4), ERROR_SUCCESS);
+    EXPECT_EQ(loadWakeSettings().fadeInSeconds, 0);
 }
 
 } // namespace

@@ -83,38 +83,49 @@ TEST(SettingsFileTest, ReadsEveryLineInItsPlace)
     EXPECT_TRUE(r.loaded.extraTunes.isEmpty());
 }
 
-TEST(SettingsFileTest, AlarmTimeIsTrimmedAndKeptAsWritten)
+// Numbers that are valid but not written in the clock's form are read as
+// what they say, and shown (and written back) in that form.
+TEST(SettingsFileTest, AlarmTimeIsReadForWhatItSays)
 {
-    const Read padded = read(fileLines("   7,05,PM  "));
-    EXPECT_EQ(padded.settings.alarmText, "705PM");
-    EXPECT_EQ(padded.loaded.alarmHour, "7");
-    EXPECT_EQ(padded.loaded.alarmHalf, "PM");
+    const struct {
+        const char *line;
+        const char *text; // alarmText
+    } cases[] = {
+        {"7,05,PM", "705PM"},      {"   7,05,PM  ", "705PM"}, {"7,5,PM", "705PM"},
+        {"07,05,PM", "705PM"},     {"7, 5 , pm", "705PM"},    {"12,00,am", "1200AM"},
+        {"0,30,AM", "1230AM"},     {"11,59,PM", "1159PM"},    {"11,30,AM,junk,more", "1130AM"},
+    };
+    for (const auto &c : cases) {
+        const Read r = read(fileLines(QString::fromLatin1(c.line)));
+        EXPECT_EQ(r.settings.alarmText, c.text) << c.line;
+        EXPECT_EQ(r.loaded.alarmHour + r.loaded.alarmMinute + r.loaded.alarmHalf, c.text) << c.line;
+        EXPECT_FALSE(r.loaded.unreadableAlarmLine) << c.line;
+    }
+    Read fixed = read(fileLines(QStringLiteral("7,5,pm")));
+    EXPECT_EQ(linesFromSettings(fixed.settings, fixed.loaded).value(0), "7,05,PM");
 
-    // No leading zero is added: the labels show what the file says.
-    const Read short_minute = read(fileLines("7,5,PM"));
-    EXPECT_EQ(short_minute.loaded.alarmMinute, "5");
-    EXPECT_EQ(short_minute.settings.alarmText, "75PM");
-
-    const Read extra = read(fileLines("11,30,AM,junk,more"));
-    EXPECT_EQ(extra.settings.alarmText, "1130AM");
-    EXPECT_EQ(extra.loaded.alarmHalf, "AM");
-
-    // Fields after the third are written back, so the third reads the same:
-    // without them its trailing space would go with the line's.
-    const Read spaced = read(fileLines("11,30,AM ,junk"));
-    EXPECT_EQ(linesFromSettings(spaced.settings, spaced.loaded).value(0), "11,30,AM ,junk");
-    EXPECT_EQ(read(linesFromSettings(spaced.settings, spaced.loaded)).settings.alarmText, "1130AM ");
+    // Fields after the third are written back, so they are not lost.
+    const Read extra = read(fileLines(QStringLiteral("11,30,AM ,junk")));
+    EXPECT_EQ(linesFromSettings(extra.settings, extra.loaded).value(0), "11,30,AM,junk");
+    EXPECT_EQ(read(linesFromSettings(extra.settings, extra.loaded)).settings.alarmText, "1130AM");
 }
 
+// Only a line that holds no time gives the design time; it is kept, as read,
+// to be written back while the user sets no time of their own.
 TEST(SettingsFileTest, BadAlarmTimeGivesTheDesignTimeAndKeepsTheRest)
 {
-    for (const QString bad : {"", "7,05", "7,,PM", "   ", "705PM"}) {
+    for (const QString bad : {"", "7,05", "7,,PM", "   ", "705PM", "13,05,PM", "7,60,AM", "7,05,XM", "-1,05,AM",
+                              "7.5,05,AM", "seven,05,AM"}) {
         const Read r = read(fileLines(bad));
         EXPECT_EQ(r.settings.alarmText, "101AM") << bad.toStdString();
         EXPECT_EQ(r.loaded.alarmMinute, "01") << bad.toStdString();
         EXPECT_EQ(r.settings.snoozeMinutes, 5);
         EXPECT_EQ(r.settings.tuneCount, 3);
+        ASSERT_TRUE(r.loaded.unreadableAlarmLine) << bad.toStdString();
+        EXPECT_EQ(*r.loaded.unreadableAlarmLine, bad.trimmed());
+        EXPECT_EQ(linesFromSettings(r.settings, r.loaded).value(0), bad.trimmed()) << "the line is lost";
     }
+    EXPECT_FALSE(read({}).loaded.unreadableAlarmLine) << "no file is no bad line";
 }
 
 TEST(SettingsFileTest, NumbersRoundHalfToEven)

@@ -5,6 +5,9 @@
 
 #include "FrmMain.h"
 #include "LogicFakes.h"
+#include "SharedLibrary.h"
+
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,6 +27,7 @@ struct FakeParts {
     FakeTimer *nap = nullptr;
     FakePlayer *player = nullptr; // null when the real player is used
     FakeBell *bell = nullptr;
+    FakeNotifier *notifier = nullptr;
 
     // `realPlayer`: leave the player out, so the window creates mpp2 by ProgID.
     FrmMainParts make(const QString &programFolder, bool realPlayer = false)
@@ -33,11 +37,13 @@ struct FakeParts {
         auto f = std::make_unique<FakeTimer>();
         auto n = std::make_unique<FakeTimer>();
         auto b = std::make_unique<FakeBell>();
-        clock = c.get(), flash = f.get(), nap = n.get(), bell = b.get();
+        auto note = std::make_unique<FakeNotifier>();
+        clock = c.get(), flash = f.get(), nap = n.get(), bell = b.get(), notifier = note.get();
         parts.clock = std::move(c);
         parts.tmrFlash = std::move(f);
         parts.tmrNap = std::move(n);
         parts.bell = std::move(b);
+        parts.notifier = std::move(note);
         if (!realPlayer) {
             auto p = std::make_unique<FakePlayer>();
             player = p.get();
@@ -48,9 +54,9 @@ struct FakeParts {
     }
 
     // One blank-phase and one display-phase tick of tmrFlash at that time.
-    void secondAt(int hour, int minute, int second)
+    void secondAt(int hour, int minute, int second, QDate date = QDate(2024, 3, 5))
     {
-        clock->time = QDateTime(QDate(2024, 3, 5), QTime(hour, minute, second));
+        clock->time = QDateTime(date, QTime(hour, minute, second));
         flash->fire();
         flash->fire();
     }
@@ -74,6 +80,18 @@ inline QStringList readLines(const QString &path)
     if (text.endsWith(QLatin1String("\r\n")))
         text.chop(2);
     return text.split(QStringLiteral("\r\n"));
+}
+
+// Records the controls of the library at `libraryPath` in the registry store
+// (its DllRegisterServer), so that windows can create them by ProgID.
+inline void registerControls(const QString &libraryPath)
+{
+    QString error;
+    const auto library = platform::SharedLibrary::load(libraryPath, &error);
+    ASSERT_TRUE(library) << qPrintable(error);
+    auto *registerServer = library->function<long()>("DllRegisterServer");
+    ASSERT_NE(registerServer, nullptr);
+    ASSERT_EQ(registerServer(), 0);
 }
 
 // Runs the event loop until `condition` holds or `limitMs` has passed.

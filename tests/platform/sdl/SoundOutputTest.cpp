@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -128,6 +129,37 @@ TEST_F(SoundOutputTest, RefusesWhatItCannotPlayWithoutStoppingTheSound)
     EXPECT_NE(sndPlaySoundA(nullptr, SND_ASYNC), 0);
     EXPECT_FALSE(soundIsPlaying());
     EXPECT_NE(sndPlaySoundA(nullptr, SND_ASYNC), 0);
+}
+
+TEST_F(SoundOutputTest, PlaysAWavImageFromMemoryAndLoopsItUntilStopped)
+{
+    setenv("SDL_DISKAUDIODELAY", "2", 1);
+    QByteArray image = toneWav(0.05, 0.4);
+    const qsizetype length = image.size();
+    image.append("trailing bytes that are not part of the image");
+    ASSERT_EQ(sndPlaySoundA(image.constData(), SND_MEMORY | SND_SYNC), 1);
+    // Only the image's own length was played: the text after it, heard as
+    // samples, would be far louder.
+    EXPECT_NEAR(peakHeard(), 0.4, 0.01);
+
+    // Looping: the buffer may go at once, the sound goes on for many rounds.
+    {
+        QByteArray loop = toneWav(0.05, 0.25);
+        ASSERT_EQ(sndPlaySoundA(loop.constData(), SND_MEMORY | SND_ASYNC | SND_LOOP), 1);
+        loop.fill('\0');
+    }
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(soundIsPlaying());
+    EXPECT_NE(sndPlaySoundA(nullptr, 0), 0);
+    EXPECT_FALSE(soundIsPlaying());
+    EXPECT_GT(QFileInfo(output).size(), 4 * (length - 44)) << "the loop did not repeat";
+    EXPECT_NEAR(peakHeard(), 0.25, 0.01);
+
+    // A loop cannot be waited for; what is no WAV image is refused.
+    EXPECT_EQ(sndPlaySoundA(image.constData(), SND_MEMORY | SND_SYNC | SND_LOOP), 0);
+    for (const char *bad : {"", "RIFX....WAVE", "RIFF\x02\0\0\0WAVE", "not a wave image at all"})
+        EXPECT_EQ(sndPlaySoundA(bad, SND_MEMORY | SND_ASYNC), 0) << bad;
+    EXPECT_FALSE(soundIsPlaying());
 }
 
 TEST_F(SoundOutputTest, NoDeviceMeansNoSoundAndNoHang)
