@@ -8,12 +8,46 @@
 #include <QDir>
 
 #include <cerrno>
+#include <cstring>
+#include <vector>
 
 #include <dlfcn.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
+
+namespace {
+
+// Whether `gid` is the private group of the user `uid`: the user's own
+// primary group, named after the user, with no other member. Many systems
+// give every user such a group and a umask of 002, so a group-writable file
+// of theirs can still be written by nobody else.
+bool isPrivateGroupOf(gid_t gid, uid_t uid)
+{
+    std::vector<char> buffer(16384);
+    passwd user{};
+    passwd *foundUser = nullptr;
+    if (::getpwuid_r(uid, &user, buffer.data(), buffer.size(), &foundUser) != 0 || !foundUser
+        || user.pw_gid != gid)
+        return false;
+    const QByteArray userName(user.pw_name);
+    std::vector<char> groupBuffer(65536);
+    group entry{};
+    group *foundGroup = nullptr;
+    if (::getgrgid_r(gid, &entry, groupBuffer.data(), groupBuffer.size(), &foundGroup) != 0 || !foundGroup
+        || userName != entry.gr_name)
+        return false;
+    for (char **member = entry.gr_mem; member && *member; ++member) {
+        if (userName != *member)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 SharedLibrary::SharedLibrary(std::shared_ptr<QLibrary> library) : library_(std::move(library)) {}
 
@@ -51,7 +85,9 @@ std::optional<QString> whyOthersCouldReplace(const QString &path)
             return QStringLiteral("%1 cannot be examined: %2").arg(shown, qt_error_string(errno));
         if (status.st_uid != 0 && status.st_uid != me)
             return QStringLiteral("%1 belongs to another user (uid %2)").arg(shown).arg(status.st_uid);
-        const bool othersMayWrite = (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+        const bool groupMayWrite =
+            (status.st_mode & S_IWGRP) != 0 && !isPrivateGroupOf(status.st_gid, status.st_uid);
+        const bool othersMayWrite = groupMayWrite || (status.st_mode & S_IWOTH) != 0;
         if (othersMayWrite && !(isFolder && (status.st_mode & S_ISVTX)))
             return QStringLiteral("%1 may be written by other users").arg(shown);
         return std::nullopt;

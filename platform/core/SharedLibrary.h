@@ -45,7 +45,9 @@ private:
 // `path` before or after it is loaded: the file, or the folder it lies in
 // (the folder of the file a link leads to as well), belongs to another user,
 // or the group or others may write to it; a folder with the sticky bit, in
-// which only a file's owner may replace it, is safe to share. Nothing when
+// which only a file's owner may replace it, is safe to share, and so is a
+// group that is the owner's private one (named after the owner, no other
+// member), as with a umask of 002. Nothing when
 // only this user and root can change what loads.
 std::optional<QString> whyOthersCouldReplace(const QString &path);
 
