@@ -1,17 +1,7 @@
 # Script mode: see CMakeLists.txt beside this file.
+include(${CMAKE_CURRENT_LIST_DIR}/ScriptSteps.cmake)
 set(prefix ${WORK_DIR}/prefix)
-file(REMOVE_RECURSE ${WORK_DIR})
-file(MAKE_DIRECTORY ${WORK_DIR})
-
-function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
-    if(NOT result EQUAL 0)
-        message(FATAL_ERROR "failed: ${ARGN}\n${out}\n${err}")
-    endif()
-    set(last_output "${out}" PARENT_SCOPE)
-endfunction()
-
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+install_into_fresh_prefix()
 
 # Nothing of the engine's C interface reaches a host.
 file(GLOB_RECURSE installed_headers ${prefix}/include/*.h)
