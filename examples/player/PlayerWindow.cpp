@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QFileInfo>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -61,8 +62,15 @@ PlayerWindow::PlayerWindow(QWidget *parent) : QMainWindow(parent), ui_(std::make
         const int row = ui_->playListView->currentIndex().row();
         playRow(row < 0 ? 0 : row, true);
     });
-    connect(ui_->fadeOutButton, &QPushButton::clicked, this,
-            [this] { ui_->player->PlayFadeOut(static_cast<float>(ui_->fadeSeconds->value())); });
+    connect(ui_->fadeOutButton, &QPushButton::clicked, this, [this] {
+        const double seconds = ui_->fadeSeconds->value();
+        ui_->player->PlayFadeOut(static_cast<float>(seconds));
+        // A track that has faded out stops without an event.
+        QTimer::singleShot(static_cast<int>(seconds * 1000) + 500, this, [this] {
+            if (!ui_->player->IsPlaying())
+                showStopped();
+        });
+    });
     connect(ui_->positionSlider, &QSlider::sliderReleased, this, [this] {
         ui_->player->setTrackPosition(sbrMP3SeekFromBeginning, ui_->positionSlider->value());
     });
