@@ -53,7 +53,8 @@ Exit status:
   playlist, a value a tag cannot hold), 66 file or folder not found,
   69 no sound (device, driver or engine library), 70 other error, 71 out
   of memory, 74 read or write failed, 75 file in use, 77 access denied,
-  130 interrupted. With several files the first failure decides.
+  130 interrupted, 143 terminated. With several files the first failure
+  decides.
 )");
 }
 

@@ -10,6 +10,9 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+
+#include <signal.h>
 
 #include <map>
 
@@ -169,6 +172,25 @@ TEST_F(Sbmp3, PlayEndsWithExitZeroThroughTheDiskDriver)
     EXPECT_EQ(run.exitCode, 0) << qPrintable(run.err);
     // A second of 44.1 kHz stereo in 16-bit samples or more.
     EXPECT_GE(QFileInfo(heard()).size(), 176400);
+}
+
+TEST_F(Sbmp3, PlayStopsAtOnceWhenInterrupted)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("disk"));
+    environment.insert(QStringLiteral("SDL_DISKAUDIOFILE"), heard());
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(SBMP3_PATH), {QStringLiteral("play"), kData + QStringLiteral("/steps.mp3")});
+    ASSERT_TRUE(process.waitForStarted());
+    // Once the track plays, Ctrl+C: the four-second track ends at once.
+    for (int wait = 0; wait < 100 && QFileInfo(heard()).size() == 0; ++wait)
+        QThread::msleep(20);
+    QThread::msleep(300);
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(2000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 130);
 }
 
 TEST_F(Sbmp3, PlayNamesAFileItCannotPlayAndPlaysTheOthers)
