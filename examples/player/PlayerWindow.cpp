@@ -5,8 +5,8 @@
 #include <TarnelMP3.h>
 
 #include <QFileDialog>
-#include <QHeaderView>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -51,8 +51,9 @@ PlayerWindow::PlayerWindow(QWidget *parent) : QMainWindow(parent), ui_(std::make
     connect(ui_->playListView, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem *item) { playRow(ui_->playListView->indexOfTopLevelItem(item), false); });
 
-    // Members that cannot fail are connected straight to the buttons.
     connect(ui_->playButton, &QPushButton::clicked, this, &PlayerWindow::play);
+    // A member may be connected straight to a button; one that can fail
+    // would then report through the player's Error signal.
     connect(ui_->pauseButton, &QPushButton::clicked, ui_->player, &SBMP3Player::PlayPause);
     connect(ui_->stopButton, &QPushButton::clicked, this, [this] {
         ui_->player->PlayStop();

@@ -31,13 +31,7 @@ endif()
 
 # The example player, built on its own against the installed package, plays
 # a playlist's track through SDL's disk driver and its meter moves.
-string(REPLACE ";" " " flags "${EXTRA_FLAGS}")
-run(${CMAKE_COMMAND} -S ${EXAMPLE_DIR} -B ${WORK_DIR}/player -G ${GENERATOR}
-    -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
-    -DCMAKE_PREFIX_PATH=${prefix}
-    "-DCMAKE_CXX_FLAGS=${flags}"
-    "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
-run(${CMAKE_COMMAND} --build ${WORK_DIR}/player)
+build_against_prefix(${EXAMPLE_DIR} ${WORK_DIR}/player)
 file(WRITE ${WORK_DIR}/list.m3u "#EXTM3U\r\nsong.mp3\r\n")
 set(heard ${WORK_DIR}/heard.raw)
 run(${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen

@@ -2,6 +2,10 @@
 
 #include <QStringList>
 
+namespace SonbrelMP3 {
+class PlayListEntry;
+}
+
 namespace sbmp3 {
 
 // The commands of sbmp3. Each takes the arguments after its name and
@@ -11,5 +15,9 @@ int runInfo(const QStringList &arguments);
 int runTag(const QStringList &arguments);
 int runPlay(const QStringList &arguments);
 int runPlayList(const QStringList &arguments);
+
+// "Artist - Title", the title alone, or the file's name when its tag has no
+// title or cannot be read.
+QString trackName(SonbrelMP3::PlayListEntry &entry);
 
 }  // namespace sbmp3

@@ -40,19 +40,6 @@ int terminalWidth()
     return 80;
 }
 
-QString trackName(PlayListEntry &entry)
-{
-    try {
-        const QString artist = entry.ID3Artist();
-        const QString title = entry.ID3Title();
-        if (!title.isEmpty())
-            return artist.isEmpty() ? title : artist + QStringLiteral(" - ") + title;
-    } catch (const SonbrelMP3::RaisedError &) {
-        // The file's name will do.
-    }
-    return QFileInfo(entry.Filename()).fileName();
-}
-
 void setUpEqualizer(SBMP3Player &player, const std::vector<BandSetting> &bands)
 {
     SonbrelMP3::Equalizer &equalizer = player.equalizer();
@@ -120,6 +107,19 @@ int playTrack(SBMP3Player &player, PlayListEntry &entry, int track, int tracks, 
 }
 
 }  // namespace
+
+QString trackName(PlayListEntry &entry)
+{
+    try {
+        const QString artist = entry.ID3Artist();
+        const QString title = entry.ID3Title();
+        if (!title.isEmpty())
+            return artist.isEmpty() ? title : artist + QStringLiteral(" - ") + title;
+    } catch (const SonbrelMP3::RaisedError &) {
+        // The file's name will do.
+    }
+    return QFileInfo(entry.Filename()).fileName();
+}
 
 int runPlay(const QStringList &arguments)
 {

@@ -67,17 +67,8 @@ void printList(SBMP3PlayList &list)
 {
     for (int position = 1; position <= list.Count(); ++position) {
         auto &entry = *qobject_cast<PlayListEntry *>(list.PlayListEntries(position));
-        QString name = QFileInfo(entry.Filename()).fileName();
-        try {
-            const QString artist = entry.ID3Artist();
-            const QString title = entry.ID3Title();
-            if (!title.isEmpty())
-                name = artist.isEmpty() ? title : artist + QStringLiteral(" - ") + title;
-        } catch (const RaisedError &) {
-            // The file's name will do.
-        }
         std::printf("%d\t%s\t%s\t%s\n", position, qUtf8Printable(minutesAndSeconds(entry.TrackLength())),
-                    qUtf8Printable(name), qUtf8Printable(entry.Filename()));
+                    qUtf8Printable(trackName(entry)), qUtf8Printable(entry.Filename()));
     }
     std::printf("# %d entries, %s in all\n", list.Count(),
                 qUtf8Printable(minutesAndSeconds(list.TotalPlayListTime())));
