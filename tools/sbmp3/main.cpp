@@ -23,7 +23,7 @@ int main(int argc, char **argv)
     // library's warnings stay (QT_LOGGING_RULES may change both).
     QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false"));
     QApplication application(argc, argv);
-    QStringList arguments = QCoreApplication::arguments().mid(1);
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
 
     const std::map<QString, int (*)(const QStringList &)> commands = {
         {QStringLiteral("info"), &sbmp3::runInfo},
