@@ -331,6 +331,12 @@ void SBMP3Player::letChangeInterval(std::int16_t &value)
     notifyChanged(QStringLiteral("ChangeInterval"));
 }
 
+void SBMP3Player::setChangeInterval(int value)
+{
+    auto interval = static_cast<std::int16_t>(std::clamp(value, -32768, 32767));
+    letChangeInterval(interval);
+}
+
 // --- Visualisation -------------------------------------------------------
 
 std::int16_t SBMP3Player::selectChannel(std::int16_t &channel) const

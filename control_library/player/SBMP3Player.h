@@ -54,33 +54,37 @@ class SBMP3Player : public QWidget, public platform::HostedControl {
                 "SampleRate,ID3Album,ID3Artist,ID3Comment,ID3Genre,ID3Title,ID3Year,ChangeInterval,"
                 "Filename,SpectrumAnalysis,TrackPosition,TrackLength,PlayPause,PlayStart,PlayStop,"
                 "PlayFadeIn,PlayFadeOut,IsPaused,IsPlaying,VUMeter,Channels,DeviceName,GenreList,ID3Track")
-    Q_PROPERTY(QString ChannelMode READ ChannelMode)
-    Q_PROPERTY(QObject *Equalizer READ equalizerObject)
-    Q_PROPERTY(qint32 FileSize READ FileSize)
-    Q_PROPERTY(QVariant Copyrighted READ Copyrighted)
-    Q_PROPERTY(bool CRCExists READ CRCExists)
-    Q_PROPERTY(qint32 DataRate READ DataRate)
-    Q_PROPERTY(qint32 Frames READ Frames)
-    Q_PROPERTY(qint32 GfxWaveFormLBound READ GfxWaveFormLBound)
-    Q_PROPERTY(qint32 GfxWaveFormUBound READ GfxWaveFormUBound)
-    Q_PROPERTY(QString Layer READ Layer)
-    Q_PROPERTY(QString MPEGVersion READ MPEGVersion)
-    Q_PROPERTY(bool Original READ Original)
-    Q_PROPERTY(qint32 SampleRate READ SampleRate)
-    Q_PROPERTY(QString ID3Album READ ID3Album WRITE setID3Album)
-    Q_PROPERTY(QString ID3Artist READ ID3Artist WRITE setID3Artist)
-    Q_PROPERTY(QString ID3Comment READ ID3Comment WRITE setID3Comment)
-    Q_PROPERTY(qint16 ID3Genre READ ID3Genre WRITE setID3Genre)
-    Q_PROPERTY(QString ID3Title READ ID3Title WRITE setID3Title)
-    Q_PROPERTY(QString ID3Year READ ID3Year WRITE setID3Year)
-    Q_PROPERTY(qint16 ID3Track READ ID3Track WRITE setID3Track)
-    Q_PROPERTY(qint16 ChangeInterval READ ChangeInterval WRITE setChangeInterval)
+    // A form made in Qt Designer may set Filename and ChangeInterval; the
+    // other properties belong to the file or to the playback.
+    Q_PROPERTY(QString ChannelMode READ ChannelMode DESIGNABLE false)
+    Q_PROPERTY(QObject *Equalizer READ equalizerObject DESIGNABLE false)
+    Q_PROPERTY(qint32 FileSize READ FileSize DESIGNABLE false)
+    Q_PROPERTY(QVariant Copyrighted READ Copyrighted DESIGNABLE false)
+    Q_PROPERTY(bool CRCExists READ CRCExists DESIGNABLE false)
+    Q_PROPERTY(qint32 DataRate READ DataRate DESIGNABLE false)
+    Q_PROPERTY(qint32 Frames READ Frames DESIGNABLE false)
+    Q_PROPERTY(qint32 GfxWaveFormLBound READ GfxWaveFormLBound DESIGNABLE false)
+    Q_PROPERTY(qint32 GfxWaveFormUBound READ GfxWaveFormUBound DESIGNABLE false)
+    Q_PROPERTY(QString Layer READ Layer DESIGNABLE false)
+    Q_PROPERTY(QString MPEGVersion READ MPEGVersion DESIGNABLE false)
+    Q_PROPERTY(bool Original READ Original DESIGNABLE false)
+    Q_PROPERTY(qint32 SampleRate READ SampleRate DESIGNABLE false)
+    Q_PROPERTY(QString ID3Album READ ID3Album WRITE setID3Album DESIGNABLE false)
+    Q_PROPERTY(QString ID3Artist READ ID3Artist WRITE setID3Artist DESIGNABLE false)
+    Q_PROPERTY(QString ID3Comment READ ID3Comment WRITE setID3Comment DESIGNABLE false)
+    Q_PROPERTY(qint16 ID3Genre READ ID3Genre WRITE setID3Genre DESIGNABLE false)
+    Q_PROPERTY(QString ID3Title READ ID3Title WRITE setID3Title DESIGNABLE false)
+    Q_PROPERTY(QString ID3Year READ ID3Year WRITE setID3Year DESIGNABLE false)
+    Q_PROPERTY(qint16 ID3Track READ ID3Track WRITE setID3Track DESIGNABLE false)
+    // An int, the widest integer Qt Designer edits; let as a number beyond
+    // 16 bits, it counts as the nearest 16-bit one.
+    Q_PROPERTY(int ChangeInterval READ ChangeInterval WRITE setChangeInterval)
     Q_PROPERTY(QString Filename READ Filename WRITE setFilename)
-    Q_PROPERTY(qint16 TrackLength READ TrackLength)
-    Q_PROPERTY(bool IsPaused READ IsPaused)
-    Q_PROPERTY(bool IsPlaying READ IsPlaying)
-    Q_PROPERTY(qint16 Channels READ Channels WRITE setChannels)
-    Q_PROPERTY(QString DeviceName READ DeviceName WRITE setDeviceName)
+    Q_PROPERTY(qint16 TrackLength READ TrackLength DESIGNABLE false)
+    Q_PROPERTY(bool IsPaused READ IsPaused DESIGNABLE false)
+    Q_PROPERTY(bool IsPlaying READ IsPlaying DESIGNABLE false)
+    Q_PROPERTY(qint16 Channels READ Channels WRITE setChannels DESIGNABLE false)
+    Q_PROPERTY(QString DeviceName READ DeviceName WRITE setDeviceName DESIGNABLE false)
 
 public:
     // Sizes of the visualisation data: channel selectors (0 both, 1 left,
@@ -129,7 +133,7 @@ public:
 
     std::int16_t ChangeInterval() const { return changeInterval_; }
     void letChangeInterval(std::int16_t &value);
-    void setChangeInterval(std::int16_t value) { letChangeInterval(value); }
+    void setChangeInterval(int value);
 
     QString Filename() const { return fileName_; }
     void setFilename(const QString &value);

@@ -40,10 +40,12 @@ class SBMP3PlayList : public QWidget, public platform::HostedControl {
     Q_CLASSINFO("DispatchOrder",
                 "About,AddEntry,Clear,Count,Filename,LoadPlayList,SavePlayList,MovePlayListEntry,"
                 "PlayListEntries,NewEnum,RemoveEntry,Sort,TotalPlayListTime")
-    Q_PROPERTY(qint32 Count READ Count)
+    // A form made in Qt Designer may set Filename; the other properties
+    // belong to the list.
+    Q_PROPERTY(qint32 Count READ Count DESIGNABLE false)
     Q_PROPERTY(QString Filename READ Filename WRITE setFilename)
-    Q_PROPERTY(QVariantList NewEnum READ NewEnum)
-    Q_PROPERTY(double TotalPlayListTime READ TotalPlayListTime)
+    Q_PROPERTY(QVariantList NewEnum READ NewEnum DESIGNABLE false)
+    Q_PROPERTY(double TotalPlayListTime READ TotalPlayListTime DESIGNABLE false)
 
 public:
     explicit SBMP3PlayList(QWidget *parent = nullptr, AudioEngine &engine = processEngine());

@@ -1,17 +1,7 @@
 # Script mode: see CMakeLists.txt beside this file.
+include(${CMAKE_CURRENT_LIST_DIR}/ScriptSteps.cmake)
 set(prefix ${WORK_DIR}/prefix)
-file(REMOVE_RECURSE ${WORK_DIR})
-file(MAKE_DIRECTORY ${WORK_DIR})
-
-function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
-    if(NOT result EQUAL 0)
-        message(FATAL_ERROR "failed: ${ARGN}\n${out}\n${err}")
-    endif()
-    set(last_output "${out}" PARENT_SCOPE)
-endfunction()
-
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+install_into_fresh_prefix()
 
 # Nothing of the engine's C interface reaches a host.
 file(GLOB_RECURSE installed_headers ${prefix}/include/*.h)
@@ -40,16 +30,11 @@ function(run_consumer program name)
     endif()
 endfunction()
 
-string(REPLACE ";" " " flags "${EXTRA_FLAGS}")
-run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/consumer -G ${GENERATOR}
-    -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
-    -DCMAKE_PREFIX_PATH=${prefix}
-    "-DCMAKE_CXX_FLAGS=${flags}"
-    "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
-run(${CMAKE_COMMAND} --build ${WORK_DIR}/consumer)
+build_against_prefix(${CONSUMER_DIR} ${WORK_DIR}/consumer)
 run_consumer(${WORK_DIR}/consumer/consumer package)
 
 # The same program built with the flags that pkg-config gives.
+string(REPLACE ";" " " flags "${EXTRA_FLAGS}")
 file(GLOB_RECURSE pc_files ${prefix}/*/TarnelMP3.pc)
 list(GET pc_files 0 pc_file)
 get_filename_component(pc_dir ${pc_file} DIRECTORY)

@@ -472,6 +472,12 @@ TEST_F(PlayerTest, ChangeIntervalIsClampedWrittenBackSentAndAnnounced)
     ASSERT_EQ(sent.size(), 2u) << "sent at once, playing or not";
     EXPECT_EQ(sent[1].arguments[0].toInt(), 250);
     EXPECT_EQ(site.notices.count(QStringLiteral("ChangeInterval")), 2);
+
+    // By name (a form, a host) any int: beyond 16 bits it does not wrap.
+    for (const auto &[value, stored] : {std::pair{65546, 250}, std::pair{-70000, 10}, std::pair{40, 40}}) {
+        ASSERT_TRUE(player->setProperty("ChangeInterval", value));
+        EXPECT_EQ(player->ChangeInterval(), stored) << value;
+    }
 }
 
 TEST_F(PlayerTest, WithoutAFileInformationAndTagsAnswerTheirEmptyValues)
