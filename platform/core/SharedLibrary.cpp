@@ -6,6 +6,7 @@
 #include <QLibrary>
 
 #include <dlfcn.h>
+#include <link.h>
 
 namespace platform {
 
@@ -38,9 +39,25 @@ QString SharedLibrary::path() const
 QString pathOfLoadedObject(const void *address)
 {
     Dl_info info{};
-    if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fname == nullptr || *info.dli_fname == '\0')
+    link_map *object = nullptr;
+    if (address == nullptr || dladdr1(address, &info, reinterpret_cast<void **>(&object), RTLD_DL_LINKMAP) == 0)
+        return {};
+    // The loader knows the program by the name it was started with (a bare
+    // name found through PATH, a path relative to the folder it was started
+    // in); the kernel knows its file.
+    if (object != nullptr && object->l_name != nullptr && *object->l_name == '\0')
+        return QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    if (info.dli_fname == nullptr || *info.dli_fname == '\0')
         return {};
     return QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath();
+}
+
+bool isInProgram(const void *address)
+{
+    Dl_info info{};
+    link_map *object = nullptr;
+    return address != nullptr && dladdr1(address, &info, reinterpret_cast<void **>(&object), RTLD_DL_LINKMAP) != 0
+           && object != nullptr && object->l_name != nullptr && *object->l_name == '\0';
 }
 
 }  // namespace platform
