@@ -33,6 +33,7 @@ struct FrmMainParts {
     std::unique_ptr<Player> player;
     std::unique_ptr<Bell> bell;
     QString programFolder; // holds Kestrum.conf and the default tune Zorvin.mp3
+    QString settingsFile;  // the settings file to use; empty: Kestrum.conf in programFolder
 };
 
 // frmMain: the clock display, the alarm controls, Snooze, the menu "Main",
@@ -128,6 +129,7 @@ private:
     void onExit();
 
     QString programFolder_;
+    QString settingsFile_;
     AlarmSettings settings_;
     LoadedSettings loaded_;
     QString loadedAlarmText_;
