@@ -43,6 +43,7 @@ int main(int argc, char **argv)
     kestrum::moveFormerRegistryStore();
     const kestrum::SettingsLocation settings = kestrum::locateSettings(
         QCoreApplication::applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    qCDebug(kestrum::kestrumLog).noquote() << "the settings are kept in" << settings.path;
     kestrum::FrmMainParts parts;
     parts.settingsFile = settings.path;
     kestrum::FrmMain frmMain(std::move(parts));

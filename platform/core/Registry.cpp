@@ -1,4 +1,4 @@
-// The registry calls over the store: handles, access rights, result codes,
+// The registry calls over the stores: handles, access rights, result codes,
 // and the Run key, whose values are the desktop's autostart entries.
 #include "Registry.h"
 

@@ -244,6 +244,8 @@ QWidget *ControlHost::createControl(const QString &progId, QWidget *parent, Cont
                 qCDebug(platformLog).noquote() << QStringLiteral("the user's record of %1 names %2, which is missing; "
                                                                  "the machine-wide record is used")
                                                       .arg(progId, record.describeLibrary());
+            else
+                qCDebug(platformLog).noquote() << QStringLiteral("%1 is created by the machine-wide record").arg(progId);
             record = std::move(machineRecord);
         }
     }
