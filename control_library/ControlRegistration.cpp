@@ -147,16 +147,13 @@ long DllUnregisterServer(void)
 long TarnelRegisterMachine(int install, const char *storeFile, const char *libraryPath)
 {
     try {
-        // Only this library's own copy of the registry writes here, so the
-        // store it is pointed at is its default again afterwards.
-        const QString store = storeFile ? QFile::decodeName(storeFile) : QString();
-        if (!store.isEmpty())
-            setRegistryLocation(QString(), QString(), QFileInfo(store).absoluteFilePath());
         const QByteArray library = libraryPath ? QByteArray(libraryPath) : QByteArray();
-        if (!library.isEmpty() && !QFileInfo(QFile::decodeName(library)).isAbsolute()) {
-            restoreDefaultRegistryLocation();
+        if (!library.isEmpty() && !QFileInfo(QFile::decodeName(library)).isAbsolute())
             return ERROR_INVALID_PARAMETER;
-        }
+        // Only this library's own copy of the registry layer is pointed at
+        // the store, and only for this call.
+        const QString store = storeFile ? QFile::decodeName(storeFile) : QString();
+        setRegistryLocation(QString(), QString(), store.isEmpty() ? QString() : QFileInfo(store).absoluteFilePath());
         const long result = forEachClass(HKEY_LOCAL_MACHINE, install ? registerClass : unregisterClass, library);
         restoreDefaultRegistryLocation();
         return result;

@@ -36,28 +36,47 @@ QString SharedLibrary::path() const
     return library_->fileName();
 }
 
+namespace {
+
+// The loaded object holding `address`: its loader record, and whether it
+// is the program itself (the loader records the program without a name).
+struct LoadedObject {
+    Dl_info info{};
+    bool found = false;
+    bool isProgram = false;
+};
+
+LoadedObject loadedObjectHolding(const void *address)
+{
+    LoadedObject object;
+    link_map *map = nullptr;
+    if (address == nullptr || dladdr1(address, &object.info, reinterpret_cast<void **>(&map), RTLD_DL_LINKMAP) == 0)
+        return object;
+    object.found = true;
+    object.isProgram = map != nullptr && map->l_name != nullptr && *map->l_name == '\0';
+    return object;
+}
+
+}  // namespace
+
 QString pathOfLoadedObject(const void *address)
 {
-    Dl_info info{};
-    link_map *object = nullptr;
-    if (address == nullptr || dladdr1(address, &info, reinterpret_cast<void **>(&object), RTLD_DL_LINKMAP) == 0)
+    const LoadedObject object = loadedObjectHolding(address);
+    if (!object.found)
         return {};
     // The loader knows the program by the name it was started with (a bare
     // name found through PATH, a path relative to the folder it was started
     // in); the kernel knows its file.
-    if (object != nullptr && object->l_name != nullptr && *object->l_name == '\0')
+    if (object.isProgram)
         return QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
-    if (info.dli_fname == nullptr || *info.dli_fname == '\0')
+    if (object.info.dli_fname == nullptr || *object.info.dli_fname == '\0')
         return {};
-    return QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath();
+    return QFileInfo(QFile::decodeName(object.info.dli_fname)).absoluteFilePath();
 }
 
 bool isInProgram(const void *address)
 {
-    Dl_info info{};
-    link_map *object = nullptr;
-    return address != nullptr && dladdr1(address, &info, reinterpret_cast<void **>(&object), RTLD_DL_LINKMAP) != 0
-           && object != nullptr && object->l_name != nullptr && *object->l_name == '\0';
+    return loadedObjectHolding(address).isProgram;
 }
 
 }  // namespace platform
