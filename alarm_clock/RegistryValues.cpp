@@ -110,9 +110,9 @@ void applyAutoStart(int autoStart, const QString &executableFolder)
     if (autoStart == 1) {
         platform::setAutostartIcon(QString::fromLatin1(kIconName));
         setRegistryValue(HKEY_LOCAL_MACHINE, path, name, autoStartCommand(executableFolder));
-    }
-    else
+    } else {
         deleteRegistryValue(HKEY_LOCAL_MACHINE, path, name);
+    }
 }
 
 } // namespace kestrum

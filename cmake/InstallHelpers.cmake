@@ -45,10 +45,14 @@ function(kestrum_desktop_exec out program)
 endfunction()
 
 # Installs the file `name`, made from `template` with the caller's
-# variables (@VAR@), into `folder`; `work` is a scratch folder.
-function(kestrum_install_configured template folder name work)
-    configure_file("${template}" "${work}/${name}" @ONLY)
-    file(INSTALL DESTINATION "${folder}" TYPE FILE FILES "${work}/${name}")
+# variables (@VAR@), into `folder`, and lists it among the installed files.
+# It is made in place: a scratch copy in the build folder would belong to
+# whoever installed first (root, say) and stop a later install by another.
+function(kestrum_install_configured template folder name)
+    set(target "$ENV{DESTDIR}${folder}/${name}")
+    message(STATUS "Installing: ${target}")
+    configure_file("${template}" "${target}" @ONLY)
+    set(CMAKE_INSTALL_MANIFEST_FILES ${CMAKE_INSTALL_MANIFEST_FILES} "${target}" PARENT_SCOPE)
 endfunction()
 
 # Records the controls of the installed `library` in the machine-wide
