@@ -90,6 +90,7 @@ QIcon programIcon()
 FrmMain::FrmMain(FrmMainParts parts, QWidget *parent)
     : QMainWindow(parent),
       programFolder_(parts.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : parts.programFolder),
+      settingsFile_(parts.settingsFile),
       clock_(std::move(parts.clock)),
       tmrFlash_(std::move(parts.tmrFlash)),
       tmrNap_(std::move(parts.tmrNap)),
@@ -148,7 +149,7 @@ FrmMain::~FrmMain()
 
 QString FrmMain::settingsPath() const
 {
-    return settingsFilePath(programFolder_);
+    return settingsFile_.isEmpty() ? settingsFilePath(programFolder_) : settingsFile_;
 }
 
 QString FrmMain::defaultTunePath() const

@@ -42,6 +42,7 @@ struct FrmMainParts {
     // Shows what the user must know when the program ends (the settings
     // could not be saved); a warning box over the window when empty.
     std::function<void(const QString &text)> showWarning;
+    QString settingsFile;  // the settings file to use; empty: Kestrum.conf in programFolder
 };
 
 // frmMain: the clock display, the alarm controls, Snooze, the menu "Main",
@@ -157,6 +158,7 @@ private:
     void onExit();
 
     QString programFolder_;
+    QString settingsFile_;
     AlarmSettings settings_;
     LoadedSettings loaded_;
     QString loadedAlarmText_;

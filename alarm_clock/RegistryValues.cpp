@@ -107,10 +107,12 @@ void applyAutoStart(int autoStart, const QString &executableFolder)
 {
     const QString path = QString::fromLatin1(kRunKeyPath);
     const QString name = QString::fromLatin1(kRunValueName);
-    if (autoStart == 1)
+    if (autoStart == 1) {
+        platform::setAutostartIcon(QString::fromLatin1(kIconName));
         setRegistryValue(HKEY_LOCAL_MACHINE, path, name, autoStartCommand(executableFolder));
-    else
+    } else {
         deleteRegistryValue(HKEY_LOCAL_MACHINE, path, name);
+    }
 }
 
 } // namespace kestrum

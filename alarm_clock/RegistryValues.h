@@ -14,6 +14,8 @@ namespace kestrum {
 // registry layer keeps as the desktop's autostart entry "Kestrum.desktop".
 inline constexpr const char *kRunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr const char *kRunValueName = "Kestrum";
+// The icon theme's name of Kestrum's icon, which its desktop entries show.
+inline constexpr const char *kIconName = "kestrum";
 
 // Moves the per-user registry store from the place where earlier versions
 // kept it, $XDG_CONFIG_HOME/Kestrum/registry.ini, to the platform layer's own
@@ -39,8 +41,8 @@ void deleteRegistryValue(platform::HKEY root, const QString &path, const QString
 QString autoStartCommand(const QString &executableFolder);
 
 // What "Okay" of the options dialog does with the autoStart setting: with 1
-// the Run value "Kestrum" holds autoStartCommand(executableFolder), with any
-// other value it is deleted.
+// the Run value "Kestrum" holds autoStartCommand(executableFolder), and its
+// autostart entry shows Kestrum's icon; with any other value it is deleted.
 void applyAutoStart(int autoStart, const QString &executableFolder);
 
 } // namespace kestrum

@@ -1,13 +1,17 @@
-// Kestrum, the alarm clock: one copy per user, its main window, and the
-// settings saved however the program ends (Exit, logging out, SIGTERM).
+// Kestrum, the alarm clock: one copy per user (a second start brings it to
+// the front), its main window, and the settings saved however the program
+// ends (Exit, logging out, SIGTERM).
 #include "FrmMain.h"
+#include "InstanceActivation.h"
 #include "KestrumLog.h"
 #include "RegistryValues.h"
+#include "SettingsLocation.h"
 #include "SingleInstance.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QStyleFactory>
 #ifndef QT_NO_SESSIONMANAGER
 #include <QSessionManager>
@@ -27,15 +31,31 @@ try {
         QApplication::setStyle(style);
 
     kestrum::SingleInstance instance;
-    if (instance.acquire() == kestrum::SingleInstance::Result::HeldElsewhere) {
-        QMessageBox::information(nullptr, QStringLiteral("Kestrum"), QString::fromLatin1(kestrum::kAlreadyRunningText),
-                                 QMessageBox::Ok);
+    const kestrum::SingleInstance::Result lock = instance.acquire();
+    const QString socketPath = kestrum::activationSocketPath(instance.lockPath());
+    if (lock == kestrum::SingleInstance::Result::HeldElsewhere) {
+        // The running copy comes to the front; the notice is shown only
+        // when it cannot be asked to.
+        if (!kestrum::requestActivation(socketPath))
+            QMessageBox::information(nullptr, QStringLiteral("Kestrum"),
+                                     QString::fromLatin1(kestrum::kAlreadyRunningText), QMessageBox::Ok);
         return 0;
     }
 
     kestrum::moveFormerRegistryStore();
-    kestrum::FrmMain frmMain;
+    const kestrum::SettingsLocation settings = kestrum::locateSettings(
+        QCoreApplication::applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    qCDebug(kestrum::kestrumLog).noquote() << "the settings are kept in" << settings.path;
+    kestrum::FrmMainParts parts;
+    parts.settingsFile = settings.path;
+    kestrum::FrmMain frmMain(std::move(parts));
     kestrum::TerminationSignals termination;
+
+    kestrum::ActivationServer activation;
+    if (lock == kestrum::SingleInstance::Result::Acquired)
+        activation.listen(socketPath);
+    QObject::connect(&activation, &kestrum::ActivationServer::activationRequested, &frmMain,
+                     [&] { frmMain.openFromTray(); });
 
     QObject::connect(&frmMain, &kestrum::FrmMain::exitRequested, &application, &QApplication::quit);
     // The "Options" button opens the dialog modally, the menu item modeless.
@@ -55,6 +75,16 @@ try {
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &frmMain, [&] { frmMain.unload(); });
 
     frmMain.startUp();
+    if (!settings.problem.isEmpty()) {
+        const QString text = QStringLiteral("Kestrum cannot save its settings: %1.\n\n"
+                                            "Changes made now are lost when Kestrum ends.")
+                                 .arg(settings.problem);
+        qCWarning(kestrum::kestrumLog).noquote() << text;
+        auto *notice = new QMessageBox(QMessageBox::Warning, QStringLiteral("Kestrum"), text, QMessageBox::Ok, &frmMain);
+        notice->setAttribute(Qt::WA_DeleteOnClose);
+        notice->setModal(false);
+        notice->show();
+    }
     return QApplication::exec();
 } catch (const std::exception &error) {
     // Nothing that goes wrong while starting ends the program without a

@@ -24,6 +24,8 @@ endif()
 # Registers a GoogleTest executable with CTest under the given labels.
 #   kestrum_add_gtest(NAME name [TEST_PREFIX prefix] SOURCES ... LIBRARIES ... LABELS unit|gui|slow ...)
 # TEST_PREFIX tells apart two programs that run the same test sources.
+# Tests see no machine-wide registry store (not the build folder's, which
+# programs started from the build folder use) unless they make their own.
 function(kestrum_add_gtest)
     cmake_parse_arguments(ARG "" "NAME;TEST_PREFIX" "SOURCES;LIBRARIES;LABELS" ${ARGN})
     add_executable(${ARG_NAME} ${ARG_SOURCES})
@@ -36,5 +38,7 @@ function(kestrum_add_gtest)
         TEST_PREFIX "${ARG_TEST_PREFIX}"
         PROPERTIES LABELS "${ARG_LABELS}"
                    ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                   ENVIRONMENT_MODIFICATION
+                       "TARNEL_PLATFORM_MACHINE_STORE=set:${PROJECT_BINARY_DIR}/tests/no-machine-store/registry.ini"
         DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -65,10 +65,10 @@ long setText(HKEY key, const char *valueName, const QByteArray &text)
 
 // The class name is written before the library path, so that a host reading
 // at the same time sees either no library (not registered) or a whole record.
-long registerClass(const ControlClass &control, const QByteArray &library)
+long registerClass(HKEY root, const ControlClass &control, const QByteArray &library)
 {
     OpenedKey opened;
-    long result = RegCreateKeyExA(HKEY_CURRENT_USER, progIdKey(control).constData(), 0, nullptr,
+    long result = RegCreateKeyExA(root, progIdKey(control).constData(), 0, nullptr,
                                   REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &opened.key, nullptr);
     if (result != ERROR_SUCCESS)
         return result;
@@ -85,14 +85,14 @@ long registerClass(const ControlClass &control, const QByteArray &library)
 // ours and stays. Should someone have put a subkey under the record, the
 // layer refuses the deletion (it removes only keys without subkeys) and the
 // refusal is returned rather than guessing what else may go.
-long unregisterClass(const ControlClass &control, const QByteArray &library)
+long unregisterClass(HKEY root, const ControlClass &control, const QByteArray &library)
 {
     const QByteArray keyName = progIdKey(control);
     std::optional<QByteArray> registered;
     {
         OpenedKey opened;
         const long result =
-            RegOpenKeyExA(HKEY_CURRENT_USER, keyName.constData(), 0, KEY_QUERY_VALUE, &opened.key);
+            RegOpenKeyExA(root, keyName.constData(), 0, KEY_QUERY_VALUE, &opened.key);
         if (result == ERROR_FILE_NOT_FOUND)
             return ERROR_SUCCESS;
         if (result != ERROR_SUCCESS)
@@ -101,22 +101,24 @@ long unregisterClass(const ControlClass &control, const QByteArray &library)
     }
     if (!registered || !sameLibrary(*registered, library))
         return ERROR_SUCCESS;
-    const long result = RegDeleteKeyA(HKEY_CURRENT_USER, keyName.constData());
+    const long result = RegDeleteKeyA(root, keyName.constData());
     return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
 }
 
-// Runs `change` for every class; goes on after a failure so that as much
+// Runs `change` for every class, with `library` as the library's path
+// (empty: this library as loaded); goes on after a failure so that as much
 // as possible is done, and returns the first error.
 template <typename Change>
-long forEachClass(Change change) noexcept
+long forEachClass(HKEY root, Change change, QByteArray library = QByteArray()) noexcept
 {
     try {
-        const QByteArray library = libraryPath();
+        if (library.isEmpty())
+            library = libraryPath();
         if (library.isEmpty())
             return ERROR_FILE_NOT_FOUND;
         long firstError = ERROR_SUCCESS;
         for (const ControlClass &control : kControlClasses) {
-            const long result = change(control, library);
+            const long result = change(root, control, library);
             if (firstError == ERROR_SUCCESS)
                 firstError = result;
         }
@@ -134,12 +136,31 @@ extern "C" {
 
 long DllRegisterServer(void)
 {
-    return forEachClass(registerClass);
+    return forEachClass(HKEY_CURRENT_USER, registerClass);
 }
 
 long DllUnregisterServer(void)
 {
-    return forEachClass(unregisterClass);
+    return forEachClass(HKEY_CURRENT_USER, unregisterClass);
+}
+
+long TarnelRegisterMachine(int install, const char *storeFile, const char *libraryPath)
+{
+    try {
+        const QByteArray library = libraryPath ? QByteArray(libraryPath) : QByteArray();
+        if (!library.isEmpty() && !QFileInfo(QFile::decodeName(library)).isAbsolute())
+            return ERROR_INVALID_PARAMETER;
+        // Only this library's own copy of the registry layer is pointed at
+        // the store, and only for this call.
+        const QString store = storeFile ? QFile::decodeName(storeFile) : QString();
+        setRegistryLocation(QString(), QString(), store.isEmpty() ? QString() : QFileInfo(store).absoluteFilePath());
+        const long result = forEachClass(HKEY_LOCAL_MACHINE, install ? registerClass : unregisterClass, library);
+        restoreDefaultRegistryLocation();
+        return result;
+    } catch (...) {
+        restoreDefaultRegistryLocation();
+        return ERROR_CANTWRITE;
+    }
 }
 
 QWidget *TarnelCreateControl(const char *className, QWidget *parent)

@@ -23,6 +23,17 @@ TARNEL_EXPORT long DllRegisterServer(void);
 // registered) or the registry's error code.
 TARNEL_EXPORT long DllUnregisterServer(void);
 
+// The machine-wide registration, which the install step makes for every
+// user of the installation: records (`install` non-zero) or removes the
+// same ProgIDs under HKEY_LOCAL_MACHINE "Software\\Classes\\<ProgID>" of the
+// machine-wide registry store `storeFile` (null or empty: the one of this
+// library's installation). `libraryPath` is the absolute path recorded and
+// compared (null or empty: this library as loaded); a staged install
+// passes the path the library will have once installed. Returns 0 or the
+// registry's error code: ERROR_ACCESS_DENIED (5) without the right to
+// write the store, ERROR_INVALID_PARAMETER (87) for a relative path.
+TARNEL_EXPORT long TarnelRegisterMachine(int install, const char *storeFile, const char *libraryPath);
+
 // The class factory: a new control of the named class, child of `parent`;
 // nullptr for a class the library does not make (or could not make).
 TARNEL_EXPORT QWidget *TarnelCreateControl(const char *className, QWidget *parent);

@@ -6,7 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-"$root/scripts/install-packages.sh"
+"$root/scripts/install-packages.sh" "$root/scripts/debian-packages.txt" "$root/scripts/debian-packages-tests.txt"
 
 werror=OFF
 if [[ "${CI:-}" == true ]]; then
@@ -16,7 +16,9 @@ fi
 run_suite() {
     local folder=$1
     shift
-    cmake -S "$root" -B "$root/$folder" -G Ninja -DKESTRUM_WERROR="$werror" "$@"
+    cmake -S "$root" -B "$root/$folder" -G Ninja -DKESTRUM_WERROR="$werror" \
+        -DKESTRUM_BUILD_TESTS=ON -DKESTRUM_BUILD_BENCHMARKS=ON -DKESTRUM_BUILD_DESIGNER_PLUGIN=ON \
+        -DKESTRUM_BUILD_EXAMPLES=ON -DKESTRUM_BUILD_SBMP3=ON "$@"
     cmake --build "$root/$folder"
     (cd "$root/$folder" && ctest --output-on-failure --parallel 2)
 }

@@ -242,24 +242,28 @@ QStringList execArguments(const QString &exec)
     return arguments;
 }
 
-QByteArray entryText(const QString &name, const QStringList &arguments, const QString &value)
+QByteArray entryText(const QString &name, const QStringList &arguments, const QString &value,
+                     const QString &icon)
 {
+    const QString iconLine = icon.isEmpty() ? QString() : QStringLiteral("Icon=%1\n").arg(entryString(icon));
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=%1\n"
+                          "%5"
                           "Exec=%2\n"
                           "Terminal=false\n"
                           "X-GNOME-Autostart-enabled=true\n"
                           "%3=%4\n")
         .arg(entryString(name), entryString(execLine(arguments)), QString::fromUtf16(kValueKey),
-             entryString(value))
+             entryString(value), iconLine)
         .toUtf8();
 }
 
-Result write(const QString &folder, const QByteArray &valueName, const QByteArray &value)
+Result write(const QString &folder, const QByteArray &valueName, const QByteArray &value, const QString &icon)
 {
     const auto name = entryName(valueName);
-    if (!name || value.isEmpty() || hasControlCharacter(value) || !isValidUtf8(value))
+    if (!name || value.isEmpty() || hasControlCharacter(value) || !isValidUtf8(value)
+        || hasControlCharacter(icon.toUtf8()))
         return Result::InvalidValue;
     if (folder.isEmpty() || !makeFolders(folder, kFolderMode))
         return Result::CannotWrite;
@@ -268,8 +272,8 @@ Result write(const QString &folder, const QByteArray &valueName, const QByteArra
         path = folder + u'/' + *name + QStringLiteral(".desktop");
     const QString text = QString::fromUtf8(value);
     FileError error;
-    if (!replaceFile(path, entryText(*name, runValueArguments(text), text), ReplaceOptions{kEntryMode}, &error)) {
-        qCWarning(platformLog).noquote() << "the autostart entry cannot be written:" << error.description;
+    if (!replaceFile(path, entryText(*name, runValueArguments(text), text, icon), ReplaceOptions{kEntryMode}, &error)) {
+        qCWarning(platformLog).noquote() << "the autostart entry" << path << "cannot be written:" << error.description;
         return Result::CannotWrite;
     }
     return Result::Done;

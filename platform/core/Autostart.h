@@ -40,9 +40,11 @@ QString execLine(const QStringList &arguments);
 QStringList execArguments(const QString &exec);
 
 // The whole entry file that runs `arguments` under the name `name`, keeping
-// `value` (the Run value as given). Its strings are escaped as desktop-entry
-// strings on top of the Exec quoting.
-QByteArray entryText(const QString &name, const QStringList &arguments, const QString &value);
+// `value` (the Run value as given), with the icon `icon` when it is not
+// empty. Its strings are escaped as desktop-entry strings on top of the
+// Exec quoting.
+QByteArray entryText(const QString &name, const QStringList &arguments, const QString &value,
+                     const QString &icon = QString());
 
 // The modes of the entries and of the folders made for them: the entries
 // say what runs at login, so only the user may change them.
@@ -51,11 +53,13 @@ inline constexpr mode_t kFolderMode = 0700;
 
 enum class Result { Done, InvalidValue, NotFound, CannotWrite, CannotRemove };
 
-// Writes the entry of the Run value `valueName` with the text `value`.
-// InvalidValue when the name cannot name a file (empty, too long, "/",
-// ".", "..", control characters, not UTF-8) or the text is empty, holds a
-// control character or is not UTF-8.
-Result write(const QString &folder, const QByteArray &valueName, const QByteArray &value);
+// Writes the entry of the Run value `valueName` with the text `value` and
+// the icon `icon` (none when empty). InvalidValue when the name cannot name
+// a file (empty, too long, "/", ".", "..", control characters, not UTF-8),
+// the text is empty, holds a control character or is not UTF-8, or the
+// icon holds a control character.
+Result write(const QString &folder, const QByteArray &valueName, const QByteArray &value,
+             const QString &icon = QString());
 
 // The text of the Run value `valueName`: the text given when the entry is
 // still as written, otherwise the Run value of what its Exec line runs.

@@ -1,15 +1,19 @@
-// The registry calls over the store: handles, access rights, result codes,
+// The registry calls over the stores: handles, access rights, result codes,
 // and the Run key, whose values are the desktop's autostart entries.
 #include "Registry.h"
 
 #include "Autostart.h"
+#include "MachineStore.h"
 #include "RegistryStore.h"
+#include "TextFile.h"
 
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -54,7 +58,8 @@ struct OpenKey {
 
 struct Registry {
     std::mutex mutex;
-    QString storeFile, autostartFolder;  // empty: the default
+    QString storeFile, autostartFolder, machineStoreFile;  // empty: the default
+    QString autostartIcon;
     std::map<std::uintptr_t, OpenKey> handles;
     std::uintptr_t nextHandle = 0x1000;  // never reused, so stale handles stay invalid
 };
@@ -99,6 +104,11 @@ QString storeFileOf(const Registry &r)
     return base.isEmpty() ? QString() : base + QStringLiteral("/tarnel-platform/registry.ini");
 }
 
+QString machineStoreFileOf(const Registry &r)
+{
+    return r.machineStoreFile.isEmpty() ? machine::defaultStoreFile() : r.machineStoreFile;
+}
+
 QString autostartFolderOf(const Registry &r)
 {
     if (!r.autostartFolder.isEmpty())
@@ -112,13 +122,81 @@ QByteArray nameOf(const char *valueName)
     return valueName ? QByteArray(valueName) : QByteArray();
 }
 
-// Whether the key exists: the roots, the Run key and the keys above it always do.
+// Where a key is kept: a store file, and the root and path inside it.
+struct Location {
+    QString file;
+    int root = 0;
+    QList<QByteArray> path;
+};
+
+// Where changes to a key go: HKEY_LOCAL_MACHINE to the machine-wide store,
+// the other roots to the per-user one.
+Location writeLocation(const Registry &r, const OpenKey &key)
+{
+    return {key.root == store::kLocalMachine ? machineStoreFileOf(r) : storeFileOf(r), key.root, key.path};
+}
+
+// Where a key is read from, first match first: a key of
+// HKEY_CLASSES_ROOT is the first one found of its own, the user's classes
+// and the machine's classes.
+QList<Location> readLocations(const Registry &r, const OpenKey &key)
+{
+    if (key.root != store::kClassesRoot)
+        return {writeLocation(r, key)};
+    const QList<QByteArray> classes{QByteArrayLiteral("Software"), QByteArrayLiteral("Classes")};
+    return {writeLocation(r, key), Location{storeFileOf(r), store::kCurrentUser, classes + key.path},
+            Location{machineStoreFileOf(r), store::kLocalMachine, classes + key.path}};
+}
+
+// The store files one call reads, each looked at once (a store that has
+// not changed since it was last parsed is not parsed again).
+class Snapshot {
+public:
+    const Tree &tree(const QString &file)
+    {
+        auto it = trees_.find(file);
+        if (it == trees_.end())
+            it = trees_.emplace(file, store::snapshot(file).tree).first;
+        return *it->second;
+    }
+
+    // The key itself, or null when no store holds it.
+    const store::Key *find(const Location &location)
+    {
+        const Tree &in = tree(location.file);
+        const auto it = in.find(store::foldedPath(location.root, location.path));
+        return it == in.end() ? nullptr : &it->second;
+    }
+
+    // The key where it is read from: the first location that holds it.
+    const store::Key *find(const Registry &r, const OpenKey &key)
+    {
+        for (const Location &location : readLocations(r, key)) {
+            if (const store::Key *found = find(location))
+                return found;
+        }
+        return nullptr;
+    }
+
+private:
+    std::map<QString, std::shared_ptr<const Tree>> trees_;
+};
+
+// Whether the key exists in `tree`: the roots, the Run key and the keys
+// above it always do.
 bool exists(const Tree &tree, const OpenKey &key)
 {
     const Place place = placeOf(key.root, key.path);
     if (place == Place::Root || place == Place::AboveRun || place == Place::Run)
         return true;
     return tree.count(store::foldedPath(key.root, key.path)) > 0;
+}
+
+// Whether the key exists wherever it is read from.
+bool exists(const Registry &r, const OpenKey &key)
+{
+    Snapshot snapshot;
+    return exists(Tree(), key) || snapshot.find(r, key) != nullptr;
 }
 
 // Hands out a value's bytes with the size negotiation of RegQueryValueExA.
@@ -141,16 +219,29 @@ long answer(unsigned long valueType, const QByteArray &bytes, unsigned long *typ
     return ERROR_SUCCESS;
 }
 
-// Changes the store file; `edit` gives the call's result and sets `changed`
-// when there is something to write.
-long changeStore(const QString &path, const std::function<long(Tree &, bool &)> &edit)
+// Changes the store that keeps `key`; `edit` gives the call's result and
+// sets `changed` when there is something to write. The machine-wide store
+// is changed only by those who may write it, and stays readable by all.
+long changeStore(const Registry &r, const OpenKey &key, const std::function<long(Tree &, bool &)> &edit)
 {
+    const QString path = writeLocation(r, key).file;
+    const bool machineWide = key.root == store::kLocalMachine;
+    if (machineWide && !machine::mayChange(path))
+        return ERROR_ACCESS_DENIED;
+    // The folders of the machine-wide store are everyone's to read and pass
+    // (the store's own lock-down mode is for a user's store).
+    if (machineWide)
+        makeFolders(QFileInfo(path).absolutePath(), 0755);
     long result = ERROR_SUCCESS;
+    bool written = false;
     const bool done = store::change(path, [&](Tree &tree) {
         bool changed = false;
         result = edit(tree, changed);
-        return result == ERROR_SUCCESS && changed;
+        written = result == ERROR_SUCCESS && changed;
+        return written;
     });
+    if (done && written && machineWide)
+        machine::shareWithEveryone(path);
     return done ? result : ERROR_CANTWRITE;
 }
 
@@ -170,7 +261,7 @@ long RegOpenKeyExA(HKEY root, const char *subKey, unsigned long /*options*/,
     if (!result || !path)
         return ERROR_INVALID_PARAMETER;
     OpenKey target{base->root, base->path + *path, samDesired};
-    if (!exists(*store::snapshot(storeFileOf(r)).tree, target))
+    if (!exists(r, target))
         return ERROR_FILE_NOT_FOUND;
     *result = addHandle(r, std::move(target));
     return ERROR_SUCCESS;
@@ -200,8 +291,14 @@ long RegCreateKeyExA(HKEY root, const char *subKey, unsigned long /*reserved*/,
 
     bool created = false;
     if (place == Place::Store) {
-        const long status = changeStore(storeFileOf(r), [&](Tree &tree, bool &changed) {
-            if (!exists(tree, *base))
+        // A key of HKEY_CLASSES_ROOT that only the user's or the machine's
+        // classes hold gets its subkeys in the subtree of its own.
+        const bool baseElsewhere = base->root == store::kClassesRoot && exists(r, *base);
+        // An existing machine-wide key opens without a change, also for
+        // those who may not change the store.
+        const bool machineKeyExists = target.root == store::kLocalMachine && exists(r, target);
+        const long status = machineKeyExists ? ERROR_SUCCESS : changeStore(r, target, [&](Tree &tree, bool &changed) {
+            if (!exists(tree, *base) && !baseElsewhere)
                 return ERROR_KEY_DELETED;
             store::ensureKey(tree, target.root, target.path, &created);
             changed = created;
@@ -236,15 +333,12 @@ long RegQueryValueExA(HKEY key, const char *valueName, unsigned long *reserved,
         return answer(REG_SZ, *value + '\0', type, data, dataSize);
     }
 
-    const store::Snapshot contents = store::snapshot(storeFileOf(r));
-    const Tree &tree = *contents.tree;
-    if (!exists(tree, *open))
-        return ERROR_KEY_DELETED;
-    const auto keyIt = tree.find(store::foldedPath(open->root, open->path));
-    if (keyIt == tree.end())
-        return ERROR_FILE_NOT_FOUND;
-    const auto valueIt = keyIt->second.values.find(store::fold(nameOf(valueName)));
-    if (valueIt == keyIt->second.values.end())
+    Snapshot snapshot;
+    const store::Key *found = snapshot.find(r, *open);
+    if (!found)
+        return exists(Tree(), *open) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
+    const auto valueIt = found->values.find(store::fold(nameOf(valueName)));
+    if (valueIt == found->values.end())
         return ERROR_FILE_NOT_FOUND;
     const store::Value &value = valueIt->second;
     if (value.type == REG_DWORD) {
@@ -285,15 +379,16 @@ long RegSetValueExA(HKEY key, const char *valueName, unsigned long /*reserved*/,
     if (placeOf(open->root, open->path) == Place::Run) {
         if (type != REG_SZ)
             return ERROR_INVALID_PARAMETER;
-        switch (autostart::write(autostartFolderOf(r), value.name, value.text)) {
+        switch (autostart::write(autostartFolderOf(r), value.name, value.text, r.autostartIcon)) {
         case autostart::Result::Done: return ERROR_SUCCESS;
         case autostart::Result::InvalidValue: return ERROR_INVALID_PARAMETER;
         default: return ERROR_CANTWRITE;
         }
     }
 
-    return changeStore(storeFileOf(r), [&](Tree &tree, bool &changed) {
-        if (!exists(tree, *open))
+    const bool keyElsewhere = open->root == store::kClassesRoot && exists(r, *open);
+    return changeStore(r, *open, [&](Tree &tree, bool &changed) {
+        if (!exists(tree, *open) && !keyElsewhere)
             return ERROR_KEY_DELETED;
         store::Key &target = store::ensureKey(tree, open->root, open->path);
         const QByteArray folded = store::fold(value.name);
@@ -324,7 +419,7 @@ long RegDeleteValueA(HKEY key, const char *valueName)
         }
     }
 
-    return changeStore(storeFileOf(r), [&](Tree &tree, bool &changed) {
+    return changeStore(r, *open, [&](Tree &tree, bool &changed) {
         if (!exists(tree, *open))
             return ERROR_KEY_DELETED;
         const auto keyIt = tree.find(store::foldedPath(open->root, open->path));
@@ -349,7 +444,7 @@ long RegDeleteKeyA(HKEY key, const char *subKey)
     if (placeOf(target.root, target.path) != Place::Store)
         return ERROR_ACCESS_DENIED;
 
-    return changeStore(storeFileOf(r), [&](Tree &tree, bool &changed) {
+    return changeStore(r, target, [&](Tree &tree, bool &changed) {
         const QByteArray folded = store::foldedPath(target.root, target.path);
         if (!tree.count(folded))
             return ERROR_FILE_NOT_FOUND;
@@ -371,12 +466,14 @@ long RegCloseKey(HKEY key)
     return ERROR_SUCCESS;
 }
 
-void setRegistryLocation(const QString &storeFile, const QString &autostartFolder)
+void setRegistryLocation(const QString &storeFile, const QString &autostartFolder,
+                         const QString &machineStoreFile)
 {
     Registry &r = registry();
     const std::lock_guard guard(r.mutex);
     r.storeFile = storeFile;
     r.autostartFolder = autostartFolder;
+    r.machineStoreFile = machineStoreFile;
 }
 
 void restoreDefaultRegistryLocation()
@@ -396,6 +493,20 @@ QString registryAutostartFolder()
     Registry &r = registry();
     const std::lock_guard guard(r.mutex);
     return autostartFolderOf(r);
+}
+
+QString registryMachineStoreFile()
+{
+    Registry &r = registry();
+    const std::lock_guard guard(r.mutex);
+    return machineStoreFileOf(r);
+}
+
+void setAutostartIcon(const QString &icon)
+{
+    Registry &r = registry();
+    const std::lock_guard guard(r.mutex);
+    r.autostartIcon = icon;
 }
 
 bool moveRegistryStoreFrom(const QString &formerStoreFile)

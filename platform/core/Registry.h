@@ -8,11 +8,20 @@
 #include <cstdint>
 
 // The registry calls of the Windows API, with the same arguments and result
-// codes, over one per-user store file. Code written against the Windows API
-// uses them after `using namespace platform;`.
+// codes, over two store files: the user's own and the machine-wide one.
+// Code written against the Windows API uses them after
+// `using namespace platform;`.
 //
-// - Three roots, HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE,
-//   are separate subtrees of the same per-user store.
+// - HKEY_CURRENT_USER is a subtree of the per-user store.
+// - HKEY_LOCAL_MACHINE is the machine-wide store (MachineStore.h), which
+//   the install step writes and every user of the installation reads.
+//   Changing it needs the right to write that file: without it, the calls
+//   that would change it give ERROR_ACCESS_DENIED.
+// - HKEY_CLASSES_ROOT has a subtree of its own in the per-user store, where
+//   its changes go. A key is read from the first of these that holds it:
+//   that subtree, HKEY_CURRENT_USER "Software\\Classes", then
+//   HKEY_LOCAL_MACHINE "Software\\Classes" (the machine-wide half), so a
+//   user's own record wins over the machine's.
 // - Key names are separated by "\\"; key and value names compare without
 //   regard to case. The empty (or null) value name is the key's default value.
 // - Text is UTF-8. REG_SZ data is stored up to its first NUL and read back
@@ -116,14 +125,22 @@ long RegDeleteKeyA(HKEY key, const char *subKey);
 // Closes a handle. Closing a root is allowed and does nothing.
 long RegCloseKey(HKEY key);
 
-// Points the store and the autostart folder elsewhere (tests use a temporary
-// folder). An empty argument stands for the default place of that one:
-// GenericConfigLocation + "/tarnel-platform/registry.ini" and
-// GenericConfigLocation + "/autostart".
-void setRegistryLocation(const QString &storeFile, const QString &autostartFolder);
+// Points the stores and the autostart folder elsewhere (tests use a
+// temporary folder). An empty argument stands for the default place of that
+// one: GenericConfigLocation + "/tarnel-platform/registry.ini",
+// GenericConfigLocation + "/autostart", and the machine-wide store of
+// MachineStore.h (machine::defaultStoreFile()).
+void setRegistryLocation(const QString &storeFile, const QString &autostartFolder,
+                         const QString &machineStoreFile = QString());
 void restoreDefaultRegistryLocation();
 QString registryStoreFile();
 QString registryAutostartFolder();
+QString registryMachineStoreFile();
+
+// The icon (a name of the icon theme or an absolute path) that the
+// autostart entries written from now on through the Run key show; empty:
+// none. The desktop shows it in its list of programs started at login.
+void setAutostartIcon(const QString &icon);
 
 // Moves a store that an earlier version kept at `formerStoreFile` into the
 // store file, once, safely when several processes start at once: with no

@@ -13,6 +13,7 @@
 
 #include <dlfcn.h>
 #include <grp.h>
+#include <link.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,12 +107,47 @@ std::optional<QString> whyOthersCouldReplace(const QString &path)
     return std::nullopt;
 }
 
+namespace {
+
+// The loaded object holding `address`: its loader record, and whether it
+// is the program itself (the loader records the program without a name).
+struct LoadedObject {
+    Dl_info info{};
+    bool found = false;
+    bool isProgram = false;
+};
+
+LoadedObject loadedObjectHolding(const void *address)
+{
+    LoadedObject object;
+    link_map *map = nullptr;
+    if (address == nullptr || dladdr1(address, &object.info, reinterpret_cast<void **>(&map), RTLD_DL_LINKMAP) == 0)
+        return object;
+    object.found = true;
+    object.isProgram = map != nullptr && map->l_name != nullptr && *map->l_name == '\0';
+    return object;
+}
+
+}  // namespace
+
 QString pathOfLoadedObject(const void *address)
 {
-    Dl_info info{};
-    if (address == nullptr || dladdr(address, &info) == 0 || info.dli_fname == nullptr || *info.dli_fname == '\0')
+    const LoadedObject object = loadedObjectHolding(address);
+    if (!object.found)
         return {};
-    return QFileInfo(QFile::decodeName(info.dli_fname)).absoluteFilePath();
+    // The loader knows the program by the name it was started with (a bare
+    // name found through PATH, a path relative to the folder it was started
+    // in); the kernel knows its file.
+    if (object.isProgram)
+        return QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    if (object.info.dli_fname == nullptr || *object.info.dli_fname == '\0')
+        return {};
+    return QFileInfo(QFile::decodeName(object.info.dli_fname)).absoluteFilePath();
+}
+
+bool isInProgram(const void *address)
+{
+    return loadedObjectHolding(address).isProgram;
 }
 
 }  // namespace platform

@@ -52,9 +52,15 @@ private:
 std::optional<QString> whyOthersCouldReplace(const QString &path);
 
 // The absolute path of the loaded shared object (library or program) that
-// holds `address`, as the dynamic loader knows it: symbolic links are kept,
-// so a path found through a link follows the link later. Empty when no
-// loaded object holds the address.
+// holds `address`. A library's path is the one the dynamic loader knows:
+// symbolic links are kept, so a path found through a link follows the link
+// later. The program's is the file the kernel runs, however it was started
+// (a bare name found through PATH, a relative path). Empty when no loaded
+// object holds the address.
 QString pathOfLoadedObject(const void *address);
+
+// Whether the loaded object that holds `address` is the program itself
+// rather than a shared library.
+bool isInProgram(const void *address);
 
 }  // namespace platform

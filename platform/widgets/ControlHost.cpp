@@ -40,6 +40,37 @@ QString notRegistered(const QString &progId, const QString &why)
     return QStringLiteral("Can't create the component '%1': %2").arg(progId, why);
 }
 
+// A ProgID's record: the library and the class it names.
+struct Record {
+    bool found = false;
+    long error = ERROR_FILE_NOT_FOUND;  // why it was not found
+    QByteArray library;
+    QByteArray className;
+
+    // Names a class and a library that is there to load.
+    bool usable() const
+    {
+        return found && !library.isEmpty() && !className.isEmpty() && QFileInfo::exists(QFile::decodeName(library));
+    }
+    QString describeLibrary() const
+    {
+        return library.isEmpty() ? QStringLiteral("no library") : QFile::decodeName(library);
+    }
+};
+
+Record readRecord(HKEY root, const QByteArray &keyName)
+{
+    Record record;
+    OpenedKey key;
+    record.error = RegOpenKeyExA(root, keyName.constData(), 0, KEY_QUERY_VALUE, &key.key);
+    if (record.error != ERROR_SUCCESS)
+        return record;
+    record.found = true;
+    record.library = queryTextValue(key.key, "Library").value_or(QByteArray());
+    record.className = queryTextValue(key.key, "Class").value_or(QByteArray());
+    return record;
+}
+
 // --- Late binding --------------------------------------------------------
 
 QString memberText(const char *name)
@@ -218,25 +249,32 @@ QWidget *ControlHost::createControl(const QString &progId, QWidget *parent, Cont
     if (progId.isEmpty() || progId.contains(QLatin1Char('\\')) || progId.contains(QChar(0)))
         raise(kErrorCannotCreateObject, notRegistered(progId, QStringLiteral("the ProgID is not registered")));
 
-    QByteArray library;
-    QByteArray className;
-    {
-        OpenedKey record;
-        const QByteArray keyName = "Software\\Classes\\" + progId.toUtf8();
-        const long result = RegOpenKeyExA(HKEY_CURRENT_USER, keyName.constData(), 0, KEY_QUERY_VALUE, &record.key);
-        if (result == ERROR_FILE_NOT_FOUND)
-            raise(kErrorCannotCreateObject, notRegistered(progId, QStringLiteral("the ProgID is not registered")));
-        if (result != ERROR_SUCCESS)
-            raise(kErrorCannotCreateObject,
-                  notRegistered(progId, QStringLiteral("its record cannot be read (registry error %1)").arg(result)));
-        const std::optional<QByteArray> libraryValue = queryTextValue(record.key, "Library");
-        const std::optional<QByteArray> classValue = queryTextValue(record.key, "Class");
-        if (!libraryValue || libraryValue->isEmpty() || !classValue || classValue->isEmpty())
-            raise(kErrorCannotCreateObject,
-                  notRegistered(progId, QStringLiteral("its record names no library or no class")));
-        library = *libraryValue;
-        className = *classValue;
+    // The user's own record wins; one that is missing, incomplete or names
+    // a library that is not there (a build folder deleted since) gives way
+    // to the machine-wide record that the install step wrote.
+    const QByteArray keyName = "Software\\Classes\\" + progId.toUtf8();
+    Record record = readRecord(HKEY_CURRENT_USER, keyName);
+    if (!record.usable()) {
+        Record machineRecord = readRecord(HKEY_LOCAL_MACHINE, keyName);
+        if (machineRecord.found) {
+            if (record.found)
+                qCDebug(platformLog).noquote() << QStringLiteral("the user's record of %1 names %2, which is missing; "
+                                                                 "the machine-wide record is used")
+                                                      .arg(progId, record.describeLibrary());
+            else
+                qCDebug(platformLog).noquote() << QStringLiteral("%1 is created by the machine-wide record").arg(progId);
+            record = std::move(machineRecord);
+        }
     }
+    if (!record.found && record.error == ERROR_FILE_NOT_FOUND)
+        raise(kErrorCannotCreateObject, notRegistered(progId, QStringLiteral("the ProgID is not registered")));
+    if (!record.found)
+        raise(kErrorCannotCreateObject,
+              notRegistered(progId, QStringLiteral("its record cannot be read (registry error %1)").arg(record.error)));
+    if (record.library.isEmpty() || record.className.isEmpty())
+        raise(kErrorCannotCreateObject, notRegistered(progId, QStringLiteral("its record names no library or no class")));
+    const QByteArray library = record.library;
+    const QByteArray className = record.className;
 
     Factory factory = factoryOf(progId, library);
     QWidget *made = nullptr;

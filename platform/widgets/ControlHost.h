@@ -32,10 +32,12 @@ inline constexpr std::int32_t kErrorWrongArgumentCount = 450;
 inline constexpr std::int32_t kErrorNoSuchEntryPoint = 453;
 
 // Creates controls by ProgID, the way a container creates ActiveX controls:
-// the ProgID's record under HKEY_CURRENT_USER "Software\\Classes\\<ProgID>"
-// names the library ("Library", an absolute path) and the class ("Class");
-// the host loads the library, which it does not link, and asks the
-// library's TarnelCreateControl for the class. Libraries stay loaded for
+// the ProgID's record under "Software\\Classes\\<ProgID>" names the library
+// ("Library", an absolute path) and the class ("Class"); the host loads the
+// library, which it does not link, and asks the library's
+// TarnelCreateControl for the class. The user's record (HKEY_CURRENT_USER)
+// wins; when there is none, or it names no class or a library file that is
+// not there, the machine-wide record (HKEY_LOCAL_MACHINE) is used. Libraries stay loaded for
 // the life of the process: the controls they made may outlive any host.
 //
 // Use from the thread of the QApplication.

@@ -101,7 +101,7 @@ TEST_F(FrmOptionsTest, ShowsEveryControlWithItsText)
     EXPECT_EQ(dialog->Label7->text(), QStringLiteral("mins."));
     EXPECT_EQ(dialog->Label6->text(), QStringLiteral(" Set to '0'  for no snooze."));
     EXPECT_EQ(dialog->Label3->text(), QStringLiteral("Message :"));
-    EXPECT_EQ(dialog->chkWin->text(), QStringLiteral("Auto start on Windows"));
+    EXPECT_EQ(dialog->chkWin->text(), QStringLiteral("Start at login"));
     EXPECT_EQ(dialog->chkTray->text(), QStringLiteral("Start minimized in tray"));
     EXPECT_EQ(dialog->Label8->text(),
               QStringLiteral("Tip: Hit space bar when Kestrum wakes up from tray to snooze"));

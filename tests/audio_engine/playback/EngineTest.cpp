@@ -324,6 +324,8 @@ TEST_F(EngineTest, FadeInStartsSilentAndReachesFullLevel)
     useDisk(false);
     ASSERT_EQ(engine_->play(dataFile("tone_1k.mp3").c_str(), 1.0f), 0);
     ASSERT_TRUE(waitFor([&] { return engine_->finished(); }));
+    // The disk driver writes its last buffers after the end is reported; the file is whole once the device is closed.
+    ASSERT_TRUE(waitFor([&] { return !engine_->deviceOpen(); }));
     const std::vector<float> heard = heardLeft();
     const auto first = std::find_if(heard.begin(), heard.end(), [](float s) { return s != 0.0f; });
     ASSERT_NE(first, heard.end());

@@ -5,6 +5,7 @@
 
 #include "CallLog.h"
 #include "FakeEngine.h"
+#include "MachineStore.h"
 #include "Registry.h"
 
 #include <gtest/gtest.h>
@@ -64,8 +65,9 @@ public:
     }
 };
 
-// The box reads the per-user registry store, found through XDG_CONFIG_HOME
-// both by this test and by the library.
+// The box reads HKEY_LOCAL_MACHINE from the machine-wide registry store,
+// which the environment points at a temporary file for both this test and
+// the library (each links its own copy of the registry layer).
 class AboutBoxTest : public ::testing::Test {
 protected:
     QTemporaryDir config;
@@ -77,6 +79,7 @@ protected:
     void SetUp() override
     {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        qputenv(platform::machine::kStoreVariable, QFile::encodeName(config.filePath(QStringLiteral("machine.ini"))));
         platform::restoreDefaultRegistryLocation();
         environment.folder = data.path();
     }

@@ -4,6 +4,7 @@
 #include "ContainerSite.h"
 #include "ControlHost.h"
 #include "HostedControl.h"
+#include "MachineStore.h"
 #include "Registry.h"
 #include "SharedLibrary.h"
 
@@ -454,6 +455,80 @@ TEST_F(ControlHostTest, CreatesThePlayListByItsProgId)
         EXPECT_EQ(error.number(), 30078);
         EXPECT_EQ(error.description(), QStringLiteral("There is no PlayList entry 3."));
     }
+}
+
+// --- The machine-wide record ----------------------------------------------
+
+TEST_F(ControlHostTest, TheMachineWideRecordServesEveryUserWithoutAUsableRecordOfTheirOwn)
+{
+    // The library's copy of the registry and this test's find the machine
+    // store through the environment.
+    qputenv(machine::kStoreVariable, QFile::encodeName(folder.filePath(QStringLiteral("machine/registry.ini"))));
+    const auto library = SharedLibrary::load(QStringLiteral(TARNEL_LIBRARY_PATH));
+    ASSERT_TRUE(library);
+    auto *registerMachine = library->function<long(int, const char *, const char *)>("TarnelRegisterMachine");
+    ASSERT_NE(registerMachine, nullptr);
+    ASSERT_EQ(registerMachine(1, nullptr, nullptr), 0);
+    EXPECT_FALSE(keyExists(kPlayer)) << "the user's store is left alone";
+
+    QWidget parent;
+    EXPECT_NE(host.createControl(kPlayer, &parent), nullptr);
+    // A user's record of a library that is gone (a build folder deleted
+    // since) gives way to the machine's.
+    writeRecord(kPlayer, QFile::encodeName(folder.filePath(QStringLiteral("gone/libTarnelMP3.so"))), "SBMP3Player");
+    EXPECT_NE(host.createControl(kPlayer, &parent), nullptr);
+    // One of a library that is there wins, even one that cannot make it.
+    writeRecord(kPlayer, ENGINE_LIBRARY_PATH, "SBMP3Player");
+    EXPECT_EQ(creationError(kPlayer).number(), kErrorNoSuchEntryPoint);
+
+    ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, keyOf(kPlayer).constData()), ERROR_SUCCESS);
+    ASSERT_EQ(registerMachine(0, nullptr, nullptr), 0);
+    EXPECT_EQ(creationError(kPlayer).number(), kErrorCannotCreateObject);
+}
+
+TEST_F(ControlHostTest, RegistrationToolRecordsForEveryUserUnderTheInstalledPath)
+{
+    const QString store = folder.filePath(QStringLiteral("prefix/share/tarnel-platform/registry.ini"));
+    const QString installed = QStringLiteral("/opt/kestrum/lib/libTarnelMP3.so");
+    const auto run = [&](const QStringList &arguments) {
+        QProcess tool;
+        tool.start(QStringLiteral(TARNEL_REGISTER_PATH), arguments);
+        EXPECT_TRUE(tool.waitForFinished(30000));
+        return std::pair{tool.exitCode(), QString::fromLocal8Bit(tool.readAllStandardOutput() + tool.readAllStandardError())};
+    };
+    const auto recorded = [&] {
+        setRegistryLocation(storeFile(), QString(), store);
+        HKEY key = nullptr;
+        std::optional<QByteArray> library;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyOf(kPlayer).constData(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            library = queryTextValue(key, "Library");
+            RegCloseKey(key);
+        }
+        return library.value_or("<no record>");
+    };
+    const QString libraryPath = QStringLiteral(TARNEL_LIBRARY_PATH);
+
+    auto [code, output] = run({QStringLiteral("--machine"), QStringLiteral("--store"), store, QStringLiteral("--as"),
+                               installed, libraryPath});
+    EXPECT_EQ(code, 0) << qPrintable(output);
+    EXPECT_TRUE(output.contains(installed)) << qPrintable(output);
+    EXPECT_EQ(recorded(), QFile::encodeName(installed));
+    EXPECT_FALSE(keyExists(kPlayer));
+
+    std::tie(code, output) = run({QStringLiteral("--unregister"), QStringLiteral("--machine"), QStringLiteral("--store"),
+                                  store, QStringLiteral("--as"), installed, libraryPath});
+    EXPECT_EQ(code, 0) << qPrintable(output);
+    EXPECT_EQ(recorded(), "<no record>");
+
+    EXPECT_EQ(run({QStringLiteral("--store"), store, libraryPath}).first, 1) << "--store belongs to --machine";
+    // A store that cannot be written fails the tool, never silently.
+    QFile blocker(folder.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    std::tie(code, output) = run({QStringLiteral("--machine"), QStringLiteral("--store"),
+                                  folder.filePath(QStringLiteral("file/registry.ini")), libraryPath});
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(output.contains(QStringLiteral("registry error 5"))) << qPrintable(output);
 }
 
 // --- Driving a control by name -------------------------------------------
