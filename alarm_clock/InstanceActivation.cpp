@@ -4,9 +4,12 @@
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace kestrum {
 
@@ -14,8 +17,17 @@ namespace {
 
 const QByteArray kRequest = QByteArrayLiteral("activate");
 const QByteArray kAnswer = QByteArrayLiteral("done");
+// Tokens are opaque to us; compositors make them of a few dozen printable
+// characters.
+constexpr qsizetype kLongestToken = 255;
 // Longer lines are no request of ours.
-constexpr qint64 kLongestLine = 64;
+constexpr qint64 kLongestLine = 9 + kLongestToken;
+
+bool couldBeToken(QByteArrayView token)
+{
+    return !token.isEmpty() && token.size() <= kLongestToken
+           && std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 0x7f; });
+}
 // A connection that says nothing is closed after this long.
 constexpr int kIdleMs = 5000;
 
@@ -56,12 +68,15 @@ void ActivationServer::onConnection()
                 return;
             }
             const QByteArray line = socket->readLine(kLongestLine + 1).trimmed();
-            if (line != kRequest) {
+            QByteArrayView token;
+            if (line.startsWith(kRequest + ' '))
+                token = QByteArrayView(line).sliced(kRequest.size() + 1);
+            if (line != kRequest && !couldBeToken(token)) {
                 socket->abort();
                 return;
             }
-            qCDebug(kestrumLog) << "a second start asks for the window";
-            emit activationRequested();
+            qCDebug(kestrumLog) << "a second start asks for the window" << (token.isEmpty() ? "" : "with a token");
+            emit activationRequested(QString::fromLatin1(token));
             socket->write(kAnswer + '\n');
             socket->flush();
             socket->disconnectFromServer();
@@ -69,14 +84,14 @@ void ActivationServer::onConnection()
     }
 }
 
-bool requestActivation(const QString &socketPath, int timeoutMs)
+bool requestActivation(const QString &socketPath, const QByteArray &token, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
     socket.connectToServer(socketPath);
     if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime())))
         return false;
-    socket.write(kRequest + '\n');
+    socket.write((couldBeToken(token) ? kRequest + ' ' + token : kRequest) + '\n');
     if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
         return false;
     while (!socket.canReadLine()) {
@@ -85,6 +100,12 @@ bool requestActivation(const QString &socketPath, int timeoutMs)
             return false;
     }
     return socket.readLine(kLongestLine + 1).trimmed() == kAnswer;
+}
+
+void useActivationToken(const QString &token)
+{
+    if (!token.isEmpty() && QGuiApplication::platformName() == QLatin1String("wayland"))
+        qputenv("XDG_ACTIVATION_TOKEN", token.toLatin1());
 }
 
 }  // namespace kestrum

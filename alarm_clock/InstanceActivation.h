@@ -13,7 +13,10 @@ namespace kestrum {
 // it); a second copy connects, asks, and waits for the answer.
 //
 // The exchange is one line each way: "activate" from the second copy,
-// "done" from the running one once its window is in front.
+// followed by a space and the activation token its launcher gave it when
+// there is one (Wayland compositors let a window take the focus only with
+// such a token), and "done" from the running one once its window is in
+// front.
 
 // The socket beside the lock file `lockPath`: "<its folder>/Kestrum.socket".
 QString activationSocketPath(const QString &lockPath);
@@ -32,9 +35,10 @@ public:
     bool listen(const QString &socketPath);
 
 signals:
-    // A second start asked for the window. The answer is sent when the
+    // A second start asked for the window, handing on its activation
+    // token (empty when it had none). The answer is sent when the
     // connected slots have returned.
-    void activationRequested();
+    void activationRequested(const QString &token);
 
 private:
     void onConnection();
@@ -43,7 +47,14 @@ private:
 };
 
 // Asks the copy that listens at `socketPath` to bring its window to the
-// front; true when it answered that it did within `timeoutMs`.
-bool requestActivation(const QString &socketPath, int timeoutMs = 5000);
+// front, with `token` when not empty; true when it answered that it did
+// within `timeoutMs`. A token that could not be one (empty, longer than 255
+// bytes, anything but printable ASCII without spaces) is left out.
+bool requestActivation(const QString &socketPath, const QByteArray &token = {}, int timeoutMs = 5000);
+
+// Hands `token` to the platform so that the next activation of a window
+// uses it (Qt's wayland platform takes it from XDG_ACTIVATION_TOKEN and
+// then clears it); does nothing for an empty token or on other platforms.
+void useActivationToken(const QString &token);
 
 }  // namespace kestrum

@@ -36,7 +36,9 @@ try {
     if (lock == kestrum::SingleInstance::Result::HeldElsewhere) {
         // The running copy comes to the front; the notice is shown only
         // when it cannot be asked to.
-        if (!kestrum::requestActivation(socketPath))
+        // The launcher's activation token lets the running copy's window
+        // take the focus under Wayland.
+        if (!kestrum::requestActivation(socketPath, qgetenv("XDG_ACTIVATION_TOKEN")))
             QMessageBox::information(nullptr, QStringLiteral("Kestrum"),
                                      QString::fromLatin1(kestrum::kAlreadyRunningText), QMessageBox::Ok);
         return 0;
@@ -55,7 +57,13 @@ try {
     if (lock == kestrum::SingleInstance::Result::Acquired)
         activation.listen(socketPath);
     QObject::connect(&activation, &kestrum::ActivationServer::activationRequested, &frmMain,
-                     [&] { frmMain.openFromTray(); });
+                     [&](const QString &token) {
+                         kestrum::useActivationToken(token);
+                         frmMain.openFromTray();
+                         // Used by now where the compositor could take it; it
+                         // must not reach programs started later.
+                         qunsetenv("XDG_ACTIVATION_TOKEN");
+                     });
 
     QObject::connect(&frmMain, &kestrum::FrmMain::exitRequested, &application, &QApplication::quit);
     // The "Options" button opens the dialog modally, the menu item modeless.

@@ -1,5 +1,5 @@
 // A second start asks the running copy to bring its window to the front,
-// and learns whether it did.
+// handing on its activation token, and learns whether it did.
 #include "InstanceActivation.h"
 
 #include <gtest/gtest.h>
@@ -20,10 +20,10 @@ class InstanceActivationTest : public ::testing::Test {
 protected:
     // Asks from another thread, as a second process would, while this
     // thread's event loop serves; returns the answer.
-    bool ask(int timeoutMs = 5000)
+    bool ask(int timeoutMs = 5000, const QByteArray &token = {})
     {
         std::atomic<int> answer{-1};
-        std::thread second([&] { answer = requestActivation(socket, timeoutMs) ? 1 : 0; });
+        std::thread second([&] { answer = requestActivation(socket, token, timeoutMs) ? 1 : 0; });
         EXPECT_TRUE(QTest::qWaitFor([&] { return answer >= 0; }, timeoutMs + 2000));
         second.join();
         return answer == 1;
@@ -45,22 +45,28 @@ TEST_F(InstanceActivationTest, TheRunningCopyIsAskedAndAnswersOnceItsWindowIsUp)
     ASSERT_TRUE(server.listen(socket));
     EXPECT_EQ(QFile::permissions(socket) & (QFileDevice::ReadOther | QFileDevice::WriteOther), 0)
         << "only this user may ask";
-    int requests = 0;
-    QObject::connect(&server, &ActivationServer::activationRequested, [&] { ++requests; });
+    QStringList tokens;
+    QObject::connect(&server, &ActivationServer::activationRequested, [&](const QString &token) { tokens << token; });
 
     EXPECT_TRUE(ask());
-    EXPECT_EQ(requests, 1);
-    EXPECT_TRUE(ask());
-    EXPECT_EQ(requests, 2);
+    EXPECT_TRUE(ask(5000, "weston-7_a1b2:c3"));
+    // What cannot be a token is not sent; the window is still asked for.
+    EXPECT_TRUE(ask(5000, "two words"));
+    EXPECT_TRUE(ask(5000, QByteArray(256, 'x')));
+    EXPECT_EQ(tokens, QStringList({{}, QStringLiteral("weston-7_a1b2:c3"), {}, {}}));
 
     // Anything but the request is dropped unanswered.
-    QLocalSocket stranger;
-    stranger.connectToServer(socket);
-    ASSERT_TRUE(stranger.waitForConnected(2000));
-    stranger.write("shutdown\n");
-    stranger.flush();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return stranger.state() == QLocalSocket::UnconnectedState; }, 3000));
-    EXPECT_EQ(requests, 2);
+    for (const QByteArray &line : {QByteArrayLiteral("shutdown\n"), QByteArrayLiteral("activate \x01\n"),
+                                  QByteArrayLiteral("activate a b\n"), QByteArray(400, 'a') + '\n'}) {
+        QLocalSocket stranger;
+        stranger.connectToServer(socket);
+        ASSERT_TRUE(stranger.waitForConnected(2000));
+        stranger.write(line);
+        stranger.flush();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return stranger.state() == QLocalSocket::UnconnectedState; }, 3000))
+            << line.constData();
+    }
+    EXPECT_EQ(tokens.size(), 4);
 }
 
 TEST_F(InstanceActivationTest, NoAnswerMeansTheNoticeIsShown)
