@@ -20,16 +20,16 @@ const QByteArray kAnswer = QByteArrayLiteral("done");
 // Tokens are opaque to us; compositors make them of a few dozen printable
 // characters.
 constexpr qsizetype kLongestToken = 255;
-// Longer lines are no request of ours.
+// Longer lines ("activate", a space and a token) are no request of ours.
 constexpr qint64 kLongestLine = 9 + kLongestToken;
+// A connection that says nothing is closed after this long.
+constexpr int kIdleMs = 5000;
 
 bool couldBeToken(QByteArrayView token)
 {
     return !token.isEmpty() && token.size() <= kLongestToken
            && std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 0x7f; });
 }
-// A connection that says nothing is closed after this long.
-constexpr int kIdleMs = 5000;
 
 }  // namespace
 
