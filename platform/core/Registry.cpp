@@ -4,16 +4,15 @@
 
 #include "Autostart.h"
 #include "MachineStore.h"
+#include "RegistryPlaces.h"
 #include "RegistryStore.h"
 #include "TextFile.h"
 
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <cstring>
 #include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -58,7 +57,7 @@ struct OpenKey {
 
 struct Registry {
     std::mutex mutex;
-    QString storeFile, autostartFolder, machineStoreFile;  // empty: the default
+    places::Places places;
     QString autostartIcon;
     std::map<std::uintptr_t, OpenKey> handles;
     std::uintptr_t nextHandle = 0x1000;  // never reused, so stale handles stay invalid
@@ -96,91 +95,10 @@ HKEY addHandle(Registry &r, OpenKey key)
     return reinterpret_cast<HKEY>(value);
 }
 
-QString storeFileOf(const Registry &r)
-{
-    if (!r.storeFile.isEmpty())
-        return r.storeFile;
-    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return base.isEmpty() ? QString() : base + QStringLiteral("/tarnel-platform/registry.ini");
-}
-
-QString machineStoreFileOf(const Registry &r)
-{
-    return r.machineStoreFile.isEmpty() ? machine::defaultStoreFile() : r.machineStoreFile;
-}
-
-QString autostartFolderOf(const Registry &r)
-{
-    if (!r.autostartFolder.isEmpty())
-        return r.autostartFolder;
-    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return base.isEmpty() ? QString() : base + QStringLiteral("/autostart");
-}
-
 QByteArray nameOf(const char *valueName)
 {
     return valueName ? QByteArray(valueName) : QByteArray();
 }
-
-// Where a key is kept: a store file, and the root and path inside it.
-struct Location {
-    QString file;
-    int root = 0;
-    QList<QByteArray> path;
-};
-
-// Where changes to a key go: HKEY_LOCAL_MACHINE to the machine-wide store,
-// the other roots to the per-user one.
-Location writeLocation(const Registry &r, const OpenKey &key)
-{
-    return {key.root == store::kLocalMachine ? machineStoreFileOf(r) : storeFileOf(r), key.root, key.path};
-}
-
-// Where a key is read from, first match first: a key of
-// HKEY_CLASSES_ROOT is the first one found of its own, the user's classes
-// and the machine's classes.
-QList<Location> readLocations(const Registry &r, const OpenKey &key)
-{
-    if (key.root != store::kClassesRoot)
-        return {writeLocation(r, key)};
-    const QList<QByteArray> classes{QByteArrayLiteral("Software"), QByteArrayLiteral("Classes")};
-    return {writeLocation(r, key), Location{storeFileOf(r), store::kCurrentUser, classes + key.path},
-            Location{machineStoreFileOf(r), store::kLocalMachine, classes + key.path}};
-}
-
-// The store files one call reads, each looked at once (a store that has
-// not changed since it was last parsed is not parsed again).
-class Snapshot {
-public:
-    const Tree &tree(const QString &file)
-    {
-        auto it = trees_.find(file);
-        if (it == trees_.end())
-            it = trees_.emplace(file, store::snapshot(file).tree).first;
-        return *it->second;
-    }
-
-    // The key itself, or null when no store holds it.
-    const store::Key *find(const Location &location)
-    {
-        const Tree &in = tree(location.file);
-        const auto it = in.find(store::foldedPath(location.root, location.path));
-        return it == in.end() ? nullptr : &it->second;
-    }
-
-    // The key where it is read from: the first location that holds it.
-    const store::Key *find(const Registry &r, const OpenKey &key)
-    {
-        for (const Location &location : readLocations(r, key)) {
-            if (const store::Key *found = find(location))
-                return found;
-        }
-        return nullptr;
-    }
-
-private:
-    std::map<QString, std::shared_ptr<const Tree>> trees_;
-};
 
 // Whether the key exists in `tree`: the roots, the Run key and the keys
 // above it always do.
@@ -195,8 +113,8 @@ bool exists(const Tree &tree, const OpenKey &key)
 // Whether the key exists wherever it is read from.
 bool exists(const Registry &r, const OpenKey &key)
 {
-    Snapshot snapshot;
-    return exists(Tree(), key) || snapshot.find(r, key) != nullptr;
+    places::Snapshot snapshot;
+    return exists(Tree(), key) || snapshot.find(r.places, key.root, key.path) != nullptr;
 }
 
 // Hands out a value's bytes with the size negotiation of RegQueryValueExA.
@@ -224,7 +142,7 @@ long answer(unsigned long valueType, const QByteArray &bytes, unsigned long *typ
 // is changed only by those who may write it, and stays readable by all.
 long changeStore(const Registry &r, const OpenKey &key, const std::function<long(Tree &, bool &)> &edit)
 {
-    const QString path = writeLocation(r, key).file;
+    const QString path = places::writeLocation(r.places, key.root, key.path).file;
     const bool machineWide = key.root == store::kLocalMachine;
     if (machineWide && !machine::mayChange(path))
         return ERROR_ACCESS_DENIED;
@@ -327,14 +245,14 @@ long RegQueryValueExA(HKEY key, const char *valueName, unsigned long *reserved,
         return ERROR_ACCESS_DENIED;
 
     if (placeOf(open->root, open->path) == Place::Run) {
-        const auto value = autostart::read(autostartFolderOf(r), nameOf(valueName));
+        const auto value = autostart::read(r.places.autostart(), nameOf(valueName));
         if (!value)
             return ERROR_FILE_NOT_FOUND;
         return answer(REG_SZ, *value + '\0', type, data, dataSize);
     }
 
-    Snapshot snapshot;
-    const store::Key *found = snapshot.find(r, *open);
+    places::Snapshot snapshot;
+    const store::Key *found = snapshot.find(r.places, open->root, open->path);
     if (!found)
         return exists(Tree(), *open) ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
     const auto valueIt = found->values.find(store::fold(nameOf(valueName)));
@@ -379,7 +297,7 @@ long RegSetValueExA(HKEY key, const char *valueName, unsigned long /*reserved*/,
     if (placeOf(open->root, open->path) == Place::Run) {
         if (type != REG_SZ)
             return ERROR_INVALID_PARAMETER;
-        switch (autostart::write(autostartFolderOf(r), value.name, value.text, r.autostartIcon)) {
+        switch (autostart::write(r.places.autostart(), value.name, value.text, r.autostartIcon)) {
         case autostart::Result::Done: return ERROR_SUCCESS;
         case autostart::Result::InvalidValue: return ERROR_INVALID_PARAMETER;
         default: return ERROR_CANTWRITE;
@@ -412,7 +330,7 @@ long RegDeleteValueA(HKEY key, const char *valueName)
         return ERROR_ACCESS_DENIED;
 
     if (placeOf(open->root, open->path) == Place::Run) {
-        switch (autostart::remove(autostartFolderOf(r), nameOf(valueName))) {
+        switch (autostart::remove(r.places.autostart(), nameOf(valueName))) {
         case autostart::Result::Done: return ERROR_SUCCESS;
         case autostart::Result::NotFound: return ERROR_FILE_NOT_FOUND;
         default: return ERROR_ACCESS_DENIED;
@@ -471,9 +389,7 @@ void setRegistryLocation(const QString &storeFile, const QString &autostartFolde
 {
     Registry &r = registry();
     const std::lock_guard guard(r.mutex);
-    r.storeFile = storeFile;
-    r.autostartFolder = autostartFolder;
-    r.machineStoreFile = machineStoreFile;
+    r.places = {storeFile, autostartFolder, machineStoreFile};
 }
 
 void restoreDefaultRegistryLocation()
@@ -485,21 +401,21 @@ QString registryStoreFile()
 {
     Registry &r = registry();
     const std::lock_guard guard(r.mutex);
-    return storeFileOf(r);
+    return r.places.userStore();
 }
 
 QString registryAutostartFolder()
 {
     Registry &r = registry();
     const std::lock_guard guard(r.mutex);
-    return autostartFolderOf(r);
+    return r.places.autostart();
 }
 
 QString registryMachineStoreFile()
 {
     Registry &r = registry();
     const std::lock_guard guard(r.mutex);
-    return machineStoreFileOf(r);
+    return r.places.machineStore();
 }
 
 void setAutostartIcon(const QString &icon)
@@ -513,7 +429,7 @@ bool moveRegistryStoreFrom(const QString &formerStoreFile)
 {
     Registry &r = registry();
     const std::lock_guard guard(r.mutex);
-    return store::moveFrom(formerStoreFile, storeFileOf(r));
+    return store::moveFrom(formerStoreFile, r.places.userStore());
 }
 
 std::optional<QByteArray> queryTextValue(HKEY key, const char *valueName)
