@@ -1,19 +1,19 @@
-#include "SpectrumView.h"
+#include "SpectrumBars.h"
 
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
 
-SpectrumView::SpectrumView(QWidget *parent) : QWidget(parent) {}
+SpectrumBars::SpectrumBars(QWidget *parent) : QWidget(parent) {}
 
-void SpectrumView::setMagnitudes(const QVector<float> &magnitudes)
+void SpectrumBars::setMagnitudes(const QVector<float> &magnitudes)
 {
     magnitudes_ = magnitudes;
     update();
 }
 
-void SpectrumView::paintEvent(QPaintEvent *)
+void SpectrumBars::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(24, 26, 30));
