@@ -2,34 +2,19 @@
 // to the front without a notice, and the autostart entry that "Start at
 // login" writes passes the desktop's validator and starts the program by
 // its full path, whatever PATH holds.
+#include "KestrumProcess.h"
 #include "RegistryValues.h"
 
-#include <gtest/gtest.h>
-
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QThread>
 
 #include <csignal>
 
 namespace kestrum {
 namespace {
 
-class KestrumDesktopTest : public ::testing::Test {
+class KestrumDesktopTest : public KestrumProcessTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(folder.isValid());
-        ASSERT_TRUE(QDir().mkpath(program));
-        ASSERT_TRUE(QDir().mkpath(runtime));
-        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        ASSERT_TRUE(QFile::copy(QStringLiteral(KESTRUM_PATH), kestrum));
-    }
-
     // Kestrum.conf with the shipped values, starting in the notification area or not.
     void writeSettings(bool startInTray)
     {
@@ -41,30 +26,9 @@ protected:
 
     QProcessEnvironment environment() const
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.filePath(QStringLiteral("config")));
-        environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+        QProcessEnvironment environment = KestrumProcessTest::environment();
         environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kestrum.debug=true"));
-        const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
-        environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                           (asan.isEmpty() ? QString() : asan + u':') + QStringLiteral("detect_leaks=0"));
         return environment;
-    }
-
-    // Starts `path` and waits until it holds its lock.
-    void start(QProcess &process, const QString &path, const QProcessEnvironment &environment)
-    {
-        process.setProcessEnvironment(environment);
-        process.start(path, {});
-        ASSERT_TRUE(process.waitForStarted(10000));
-        QElapsedTimer clock;
-        clock.start();
-        while (!QFile::exists(lockFile()) && clock.elapsed() < 15000)
-            QThread::msleep(20);
-        ASSERT_TRUE(QFile::exists(lockFile())) << "Kestrum did not take its lock";
-        QThread::msleep(300);  // past the setting up of its signal handling
     }
 
     static void end(QProcess &process)
@@ -72,13 +36,6 @@ protected:
         ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
         EXPECT_TRUE(process.waitForFinished(15000));
     }
-
-    QString lockFile() const { return QDir(runtime).filePath(QStringLiteral("Kestrum.lock")); }
-
-    QTemporaryDir folder;
-    QString program = folder.filePath(QStringLiteral("program dir"));
-    QString kestrum = QDir(program).filePath(QStringLiteral("Kestrum"));
-    QString runtime = folder.filePath(QStringLiteral("run"));
 };
 
 TEST_F(KestrumDesktopTest, ASecondStartBringsTheRunningWindowUpWithoutANotice)
