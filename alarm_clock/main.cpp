@@ -4,6 +4,7 @@
 #include "FrmMain.h"
 #include "InstanceActivation.h"
 #include "KestrumLog.h"
+#include "LeakCheck.h"
 #include "RegistryValues.h"
 #include "SettingsLocation.h"
 #include "SingleInstance.h"
@@ -21,6 +22,7 @@
 
 int main(int argc, char **argv)
 try {
+    platform::checkLeaksWhenTheApplicationEnds();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrum"));
     QApplication::setDesktopFileName(QStringLiteral("kestrum"));

@@ -30,7 +30,7 @@ function(kestrum_add_gtest)
     cmake_parse_arguments(ARG "" "NAME;TEST_PREFIX" "SOURCES;LIBRARIES;LABELS" ${ARGN})
     add_executable(${ARG_NAME} ${ARG_SOURCES})
     target_link_libraries(${ARG_NAME} PRIVATE project_options GTest::gtest GTest::gmock
-        GTest::gtest_main ${ARG_LIBRARIES})
+        GTest::gtest_main platform_leak_check ${ARG_LIBRARIES})
     if(NOT ARG_LABELS)
         set(ARG_LABELS unit)
     endif()
