@@ -41,7 +41,10 @@ protected:
 
     QString lockFile() const { return QDir(runtime).filePath(QStringLiteral("Kestrum.lock")); }
 
-    // Starts `path` and waits until it holds its lock.
+    QString socketFile() const { return QDir(runtime).filePath(QStringLiteral("Kestrum.socket")); }
+
+    // Starts `path` and waits until it holds its lock and listens for a
+    // second start, which it does once its signal handling is set up.
     void start(QProcess &process, const QString &path, const QProcessEnvironment &environment)
     {
         process.setProcessEnvironment(environment);
@@ -49,10 +52,10 @@ protected:
         ASSERT_TRUE(process.waitForStarted(10000));
         QElapsedTimer clock;
         clock.start();
-        while (!QFile::exists(lockFile()) && clock.elapsed() < 15000)
+        while (!(QFile::exists(lockFile()) && QFile::exists(socketFile())) && clock.elapsed() < 15000)
             QThread::msleep(20);
         ASSERT_TRUE(QFile::exists(lockFile())) << "Kestrum did not take its lock";
-        QThread::msleep(300);  // past the setting up of its signal handling
+        ASSERT_TRUE(QFile::exists(socketFile())) << "Kestrum does not listen for a second start";
     }
 
     QTemporaryDir folder;
