@@ -1,19 +1,19 @@
-#include "SpectrumBars.h"
+#include "FrequencyBars.h"
 
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
 
-SpectrumBars::SpectrumBars(QWidget *parent) : QWidget(parent) {}
+FrequencyBars::FrequencyBars(QWidget *parent) : QWidget(parent) {}
 
-void SpectrumBars::setMagnitudes(const QVector<float> &magnitudes)
+void FrequencyBars::setMagnitudes(const QVector<float> &magnitudes)
 {
     magnitudes_ = magnitudes;
     update();
 }
 
-void SpectrumBars::paintEvent(QPaintEvent *)
+void FrequencyBars::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(24, 26, 30));

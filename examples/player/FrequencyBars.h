@@ -5,11 +5,11 @@
 
 // Bars of a magnitude spectrum, low frequencies on the left on a
 // logarithmic axis, in decibels from -60 dB to full scale.
-class SpectrumBars : public QWidget {
+class FrequencyBars : public QWidget {
     Q_OBJECT
 
 public:
-    explicit SpectrumBars(QWidget *parent = nullptr);
+    explicit FrequencyBars(QWidget *parent = nullptr);
 
     // Magnitudes from 0 to 1, evenly spaced in frequency.
     void setMagnitudes(const QVector<float> &magnitudes);
